@@ -1,0 +1,39 @@
+// An open base: the database directory's files, schema, decoders and word index,
+// and the two locks that serialise searches and record fetches on its shared streams.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "codec.h"
+#include "fileset.h"
+#include "schema.h"
+#include "wordindex.h"
+
+namespace lodex {
+
+struct Base {
+  int32_t number = 0;
+
+  // Directories as given at opening; an absent one is "".
+  std::string base_dir;
+  std::string alt_dir;
+  std::string temp_dir;
+  bool has_alt_dir = false;
+
+  FileSet files;
+  Schema schema;
+  RecordCodec codec;
+  WordIndex index;
+
+  // (total record count + 7) / 8.
+  uint32_t bitmap_bytes = 0;
+
+  // Held for a whole search (let go briefly during long scans) and for each record
+  // fetch. Every wait is bounded; see platform.h.
+  std::timed_mutex search_lock;
+  std::timed_mutex fetch_lock;
+};
+
+}  // namespace lodex
