@@ -1,0 +1,62 @@
+// Postings in post.dat: turning a word's record list or record bitmap, or a whole run of
+// consecutive words, into bits of a hit bitmap. The byte layout is described in
+// format/post.h.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+
+namespace lodex {
+
+// The sizes that decide a word's posting form: below the threshold (total records / 24)
+// a list of 3-byte record numbers, at or above it a marker byte and a whole bitmap.
+struct PostingShape {
+  uint32_t total_records = 0;
+  uint32_t bitmap_bytes = 0;
+  uint32_t threshold = 0;
+
+  static PostingShape For(uint32_t total_records);
+  bool IsBitmap(uint32_t count) const { return count >= threshold; }
+  // Bytes a word with that posting count takes in post.dat.
+  uint64_t Bytes(uint32_t count) const {
+    return IsBitmap(count) ? uint64_t{bitmap_bytes} + 1 : uint64_t{3} * count;
+  }
+};
+
+// post.dat, shared by the sessions of a base. Each ReadAt is one locked step.
+class PostingFile {
+ public:
+  void Attach(std::FILE* file, uint64_t size);
+  uint64_t size() const { return size_; }
+  // Copies up to n bytes from pos; fewer past the end of the file.
+  size_t ReadAt(uint64_t pos, void* out, size_t n);
+
+ private:
+  std::mutex mu_;
+  std::FILE* file_ = nullptr;
+  uint64_t size_ = 0;
+};
+
+// Puts one word's postings into bitmap (shape.bitmap_bytes bytes). With replace the
+// bitmap holds exactly these records afterwards; otherwise they are ORed in. Postings
+// that the file does not hold are missing from the result, never read from elsewhere.
+void LoadPostings(PostingFile& post, const PostingShape& shape, uint64_t offset,
+                  uint32_t count, bool replace, uint8_t* bitmap);
+
+// Clears bitmap and ORs into it every posting item that starts in [from, to): 3-byte
+// record numbers and marked bitmaps alike.
+void OrStretch(PostingFile& post, const PostingShape& shape, uint64_t from, uint64_t to,
+               uint8_t* bitmap);
+
+// The number of one word's records whose bits are set in mask. word_bitmap
+// (shape.bitmap_bytes bytes) receives the word's bitmap when it is stored as one.
+uint32_t CountPostingsIn(PostingFile& post, const PostingShape& shape, uint64_t offset,
+                         uint32_t count, const uint8_t* mask, uint8_t* word_bitmap);
+
+// Whether one of the word's records has its bit set in mask.
+bool AnyPostingIn(PostingFile& post, const PostingShape& shape, uint64_t offset,
+                  uint32_t count, const uint8_t* mask, uint8_t* word_bitmap);
+
+}  // namespace lodex

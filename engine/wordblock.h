@@ -1,0 +1,73 @@
+// Reading index2.dat: the base's 4096-byte window over the file and the decoding of
+// one word block (header, prefix table, word entries). The byte layout is described in
+// format/index2.h.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string_view>
+
+namespace lodex {
+
+// index2.dat seen through one 4096-byte window. The window is refilled only when a read
+// leaves it, so walking a block entry by entry, and on into the next block, costs one
+// file read per 4 KiB. Shared by every session of a base; each ReadAt is one locked
+// step, so readers never see each other's half-moved position.
+class WindowedReader {
+ public:
+  static constexpr size_t kWindowBytes = 4096;
+
+  // Takes the file (not owned) and measures its size once.
+  void Attach(std::FILE* file);
+  uint64_t size() const { return size_; }
+
+  // Copies up to n bytes starting at pos; fewer (possibly 0) past the end of the file.
+  size_t ReadAt(uint64_t pos, void* out, size_t n);
+
+ private:
+  bool Refill(uint64_t pos);
+
+  std::mutex mu_;
+  std::FILE* file_ = nullptr;
+  uint64_t size_ = 0;
+  std::array<uint8_t, kWindowBytes> window_{};
+  int64_t first_ = -1;       // file position of the window's first byte, -1 when empty
+  int64_t last_ = -1;        // and of its last byte
+  int64_t stream_pos_ = -1;  // where the previous read of the stream ended
+};
+
+// A stored word: at most 8 prefix bytes and 255 suffix bytes.
+inline constexpr size_t kMaxWordBytes = 263;
+
+struct StoredWord {
+  char text[kMaxWordBytes + 1] = {};
+  uint16_t length = 0;
+  uint32_t posting_count = 0;
+
+  std::string_view view() const { return {text, length}; }
+};
+
+// The fixed part of a block: word count, first posting offset and the prefix table.
+struct BlockHeader {
+  uint32_t word_count = 0;
+  uint32_t post_offset = 0;
+  std::array<uint8_t, 256> prefixes{};
+};
+
+// Reads the header of the block at pos. The word count is cut to what the rest of the
+// file can hold (every entry takes at least 3 bytes), so a damaged count cannot make a
+// walk run on past the data. False when not even the header is there.
+bool ReadBlockHeader(WindowedReader& reader, uint64_t pos, BlockHeader* header);
+
+// Decodes the word entry at *pos into word and moves *pos past it. False when the file
+// ends before the entry does.
+bool ReadWordEntry(WindowedReader& reader, const BlockHeader& header, uint64_t* pos,
+                   StoredWord* word);
+
+// Where the first word entry of the block at block_pos begins.
+uint64_t FirstEntryPos(uint64_t block_pos);
+
+}  // namespace lodex
