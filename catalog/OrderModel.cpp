@@ -1,0 +1,264 @@
+#include "OrderModel.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace order {
+
+bool ParseDecimal(const QString& text, double* value) {
+  // The program's decimal separator is the comma; a point is not a separator here, and
+  // numbers carry no thousands separator.
+  const QString trimmed = text.trimmed();
+  if (trimmed.isEmpty() || trimmed.contains(u'.')) return false;
+  QString c_form = trimmed;
+  c_form.replace(u',', u'.');
+  bool ok = false;
+  const double parsed = c_form.toDouble(&ok);
+  if (!ok || !std::isfinite(parsed)) return false;
+  *value = parsed;
+  return true;
+}
+
+bool ParseWhole(const QString& text, qint64* value) {
+  bool ok = false;
+  const qint64 parsed = text.trimmed().toLongLong(&ok, 10);
+  if (!ok) return false;
+  *value = parsed;
+  return true;
+}
+
+QString FormatTwoDecimals(long double value) {
+  QString text = QString::number(static_cast<double>(value), 'f', 2);
+  if (text == u"-0.00") text = QStringLiteral("0.00");
+  return text.replace(u'.', u',');
+}
+
+QString FormatShortest(double value) {
+  if (value == 0) value = 0;  // no "-0"
+  return QString::number(value, 'g', 15).replace(u'.', u',');
+}
+
+TOrderGridModel::TOrderGridModel(QObject* parent)
+    : QAbstractTableModel(parent), rows_(kMinLineRows) {}
+
+void TOrderGridModel::SetPercentLookup(PercentLookup lookup) { percent_of_ = std::move(lookup); }
+
+void TOrderGridModel::SetHeaderText(int column, const QString& text) {
+  header_.at(column) = text;
+  emit headerDataChanged(Qt::Horizontal, column, column);
+}
+
+QString TOrderGridModel::HeaderText(int column) const { return header_.at(column); }
+
+int TOrderGridModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int TOrderGridModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kOrderColumnCount;
+}
+
+QVariant TOrderGridModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || role != Qt::DisplayRole) return {};
+  return Cell(index.row(), index.column());
+}
+
+QVariant TOrderGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  if (section < 0 || section >= kOrderColumnCount) return {};
+  return header_[section];
+}
+
+const QString& TOrderGridModel::Cell(int row, int column) const {
+  return rows_.at(row).at(column);
+}
+
+void TOrderGridModel::SetCell(int row, int column, const QString& text) {
+  rows_.at(row).at(column) = text;
+  const QModelIndex at = index(row, column);
+  emit dataChanged(at, at);
+}
+
+bool TOrderGridModel::IsOrderLine(int row) const {
+  return !rows_.at(row)[kItemTextColumn].isEmpty();
+}
+
+bool TOrderGridModel::IsMarked(int row) const {
+  return rows_.at(row)[kMarkColumn] == QStringView(kMarkText);
+}
+
+int TOrderGridModel::PackedLineCount() const {
+  int n = 0;
+  while (n < static_cast<int>(rows_.size()) && IsOrderLine(n)) ++n;
+  return n;
+}
+
+int TOrderGridModel::OrderLineCount() const {
+  if (static_cast<int>(rows_.size()) > kMinLineRows) return static_cast<int>(rows_.size());
+  return PackedLineCount();
+}
+
+double TOrderGridModel::PercentOf(const QString& code) const {
+  return percent_of_ ? percent_of_(code) : 0.0;
+}
+
+void TOrderGridModel::AddOrderLine(const QString& item_text, const QString& quantity,
+                                   const QString& type_number, const QString& el_number,
+                                   const QString& ean, const QString& unit_price,
+                                   const QString& discount_code) {
+  const int count = static_cast<int>(rows_.size());
+  for (int row = 0; row < count; ++row) {
+    OrderRow& cells = rows_[row];
+    if (!cells[kItemTextColumn].isEmpty() && cells[kItemTextColumn] == item_text &&
+        cells[kTypeNumberColumn] == type_number) {
+      qint64 have = 0;
+      qint64 more = 0;
+      if (ParseWhole(cells[kQuantityColumn], &have) && ParseWhole(quantity, &more)) {
+        cells[kQuantityColumn] = QString::number(std::min<qint64>(have + more, kMaxQuantity));
+        ComputeRoundedAmounts(row);
+      } else {
+        cells[kQuantityColumn] = quantity;
+      }
+      EmitRowChanged(row);
+      return;
+    }
+    if (cells[kItemTextColumn].isEmpty()) {
+      FillRow(row, item_text, quantity, type_number, el_number, ean, unit_price, discount_code);
+      return;
+    }
+  }
+  beginInsertRows(QModelIndex(), count, count);
+  rows_.emplace_back();
+  endInsertRows();
+  FillRow(count, item_text, quantity, type_number, el_number, ean, unit_price, discount_code);
+}
+
+void TOrderGridModel::FillRow(int row, const QString& item_text, const QString& quantity,
+                              const QString& type_number, const QString& el_number,
+                              const QString& ean, const QString& unit_price,
+                              const QString& discount_code) {
+  OrderRow& cells = rows_.at(row);
+  cells = OrderRow{};
+  cells[kItemTextColumn] = item_text;
+  cells[kQuantityColumn] = quantity;
+  cells[kTypeNumberColumn] = type_number;
+  cells[kElNumberColumn] = el_number;
+  cells[kEanColumn] = ean;
+  cells[kUnitPriceColumn] = unit_price;
+  cells[kDiscountCodeColumn] = discount_code;
+  ComputeRoundedAmounts(row);
+  EmitRowChanged(row);
+}
+
+// Lines taken over from the search window carry amounts with two decimals; the net amount is
+// computed from the gross amount as written. A cell that is not a number leaves the amounts
+// after it as they were.
+void TOrderGridModel::ComputeRoundedAmounts(int row) {
+  OrderRow& cells = rows_.at(row);
+  double price = 0;
+  qint64 quantity = 0;
+  if (!ParseDecimal(cells[kUnitPriceColumn], &price) ||
+      !ParseWhole(cells[kQuantityColumn], &quantity)) {
+    return;
+  }
+  cells[kGrossColumn] = FormatTwoDecimals(static_cast<long double>(price) * quantity);
+  double gross = 0;
+  if (!ParseDecimal(cells[kGrossColumn], &gross)) return;
+  const double percent = PercentOf(cells[kDiscountCodeColumn]);
+  cells[kNetColumn] = FormatTwoDecimals(gross - percent * (gross / 100));
+}
+
+// After a quantity edit the amounts are written at full precision, without trailing zeros.
+void TOrderGridModel::ComputeFullAmounts(int row) {
+  OrderRow& cells = rows_.at(row);
+  double price = 0;
+  qint64 quantity = 0;
+  if (!ParseDecimal(cells[kUnitPriceColumn], &price) ||
+      !ParseWhole(cells[kQuantityColumn], &quantity)) {
+    return;
+  }
+  cells[kGrossColumn] = FormatShortest(static_cast<double>(quantity) * price);
+  double gross = 0;
+  if (!ParseDecimal(cells[kGrossColumn], &gross)) return;
+  const double percent = PercentOf(cells[kDiscountCodeColumn]);
+  cells[kNetColumn] = FormatShortest(gross - gross / 100 * percent);
+}
+
+void TOrderGridModel::SetQuantity(int row, qint64 quantity) {
+  rows_.at(row)[kQuantityColumn] = QString::number(quantity);
+  ComputeFullAmounts(row);
+  EmitRowChanged(row);
+}
+
+void TOrderGridModel::ToggleMark(int row) {
+  QString& mark = rows_.at(row)[kMarkColumn];
+  mark = IsMarked(row) ? QString() : QString::fromUtf16(kMarkText);
+  EmitRowChanged(row);
+}
+
+void TOrderGridModel::MarkAllLines() {
+  for (int row = 0; row < static_cast<int>(rows_.size()); ++row) {
+    if (IsOrderLine(row)) rows_[row][kMarkColumn] = QString::fromUtf16(kMarkText);
+  }
+  if (!rows_.empty()) {
+    emit dataChanged(index(0, kMarkColumn), index(rowCount() - 1, kMarkColumn));
+  }
+}
+
+int TOrderGridModel::MarkedCount() const {
+  int n = 0;
+  for (int row = 0; row < static_cast<int>(rows_.size()); ++row) n += IsMarked(row);
+  return n;
+}
+
+void TOrderGridModel::DeleteMarked() {
+  if (MarkedCount() == 0) return;
+  beginResetModel();
+  std::vector<OrderRow> kept;
+  kept.reserve(rows_.size());
+  for (int row = 0; row < static_cast<int>(rows_.size()); ++row) {
+    if (!IsMarked(row)) kept.push_back(std::move(rows_[row]));
+  }
+  // Unmarked rows keep their order; free rows fill the list up to its minimum.
+  if (kept.size() < static_cast<size_t>(kMinLineRows)) kept.resize(kMinLineRows);
+  rows_ = std::move(kept);
+  endResetModel();
+}
+
+QString TOrderGridModel::Total(int column) const {
+  long double sum = 0;
+  for (const OrderRow& cells : rows_) {
+    const QString& amount = cells.at(column);
+    if (amount.isEmpty()) continue;
+    double value = 0;
+    if (!ParseDecimal(amount, &value)) return QString();
+    sum += value;
+  }
+  return FormatTwoDecimals(sum);
+}
+
+std::vector<OrderFields> TOrderGridModel::SavedLines() const {
+  std::vector<OrderFields> lines;
+  for (const OrderRow& cells : rows_) {
+    if (cells[kItemTextColumn].isEmpty()) continue;
+    OrderFields fields;
+    std::copy(cells.begin() + 1, cells.end(), fields.begin());
+    lines.push_back(std::move(fields));
+  }
+  return lines;
+}
+
+void TOrderGridModel::ReplaceLines(const std::vector<OrderFields>& lines) {
+  beginResetModel();
+  rows_.assign(std::max<size_t>(lines.size(), kMinLineRows), OrderRow{});
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::copy(lines[i].begin(), lines[i].end(), rows_[i].begin() + 1);
+  }
+  endResetModel();
+}
+
+void TOrderGridModel::EmitRowChanged(int row) {
+  emit dataChanged(index(row, 0), index(row, kOrderColumnCount - 1));
+}
+
+}  // namespace order
