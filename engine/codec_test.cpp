@@ -1,0 +1,306 @@
+#include "codec.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "errors.h"
+
+namespace lodex {
+namespace {
+
+// Appends symbol codes to a bit string, most significant bit first.
+class BitWriter {
+ public:
+  void Put(uint64_t code, int len) {
+    for (int i = len - 1; i >= 0; --i) {
+      if (bits_ % 8 == 0) bytes_.push_back(0);
+      if ((code >> i) & 1) bytes_.back() |= uint8_t(0x80 >> (bits_ % 8));
+      ++bits_;
+    }
+  }
+  std::vector<uint8_t>& bytes() { return bytes_; }
+  int32_t bits() const { return bits_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  int32_t bits_ = 0;
+};
+
+// A model built the way a base is opened, plus an encoder for test input.
+struct Model {
+  RecordCodec codec;
+  int32_t build_result = 0;
+
+  explicit Model(const std::vector<int32_t>& byte_weights, const std::vector<Phrase>& phrases = {}) {
+    std::vector<uint8_t> cf(1024);
+    for (int b = 0; b < 256; ++b) {
+      uint32_t w = b < static_cast<int>(byte_weights.size()) ? byte_weights[b] : 0;
+      for (int k = 0; k < 4; ++k) cf[4 * b + k] = uint8_t(w >> (8 * k));
+    }
+    std::vector<uint8_t> wf;
+    for (const Phrase& p : phrases) {
+      for (int k = 0; k < 4; ++k) wf.push_back(uint8_t(uint32_t(p.count) >> (8 * k)));
+      wf.insert(wf.end(), p.text.begin(), p.text.end());
+      wf.push_back(0);
+    }
+    build_result = codec.Build(cf.data(), cf.size(), wf.data(), wf.size());
+  }
+
+  void Put(BitWriter& w, int symbol) const {
+    w.Put(codec.huffman.codes()[symbol], codec.huffman.code_lengths()[symbol]);
+  }
+};
+
+// Decodes bit by bit against the code table: the straightforward meaning of the code.
+std::vector<uint8_t> ReferenceDecode(const Model& m, const std::vector<uint8_t>& src,
+                                     int32_t bits, int32_t capacity) {
+  std::map<std::pair<int, uint64_t>, int> by_code;
+  const auto& lens = m.codec.huffman.code_lengths();
+  const auto& codes = m.codec.huffman.codes();
+  for (size_t s = 0; s < lens.size(); ++s) by_code[{lens[s], codes[s]}] = static_cast<int>(s);
+  std::vector<uint8_t> out;
+  int64_t p = 0, remaining = bits, room = capacity;
+  auto bit = [&](int64_t q) {
+    size_t k = static_cast<size_t>(q / 8);
+    return k < src.size() ? (src[k] >> (7 - q % 8)) & 1 : 0;
+  };
+  while (remaining > 0 && room > 0) {
+    uint64_t v = 0;
+    int len = 0, s = -1;
+    while (s < 0) {
+      v = (v << 1) | bit(p + len);
+      ++len;
+      auto it = by_code.find({len, v});
+      if (it != by_code.end()) s = it->second;
+    }
+    p += len;
+    remaining -= len;
+    const std::string text = s < 256 ? std::string(1, char(s)) : m.codec.phrases[s - 256];
+    if (room >= int64_t(8) * int64_t(text.size())) {
+      out.insert(out.end(), text.begin(), text.end());
+      room -= 8 * int64_t(text.size());
+    } else {
+      room = 0;
+    }
+  }
+  return out;
+}
+
+TEST(CHuffmanFilter, StatusTextsThroughItsLife) {
+  CHuffmanFilter h;
+  EXPECT_EQ(h.status(), 0);
+  EXPECT_EQ(h.status_text(), "CHuffmanFilter.CHuffmanFilter... Ok!");
+  std::vector<int32_t> w(256, 1);
+  std::vector<std::string> phrases;
+  ASSERT_TRUE(h.createDecoder(256, phrases.data(), w.data()));
+  EXPECT_EQ(h.status_text(), "CHuffmanFilter.createDecoder... Ok");
+  uint8_t src[4] = {'a', 'b', 0, 0}, dst[8];
+  int32_t cap = 64;
+  ASSERT_TRUE(h.decode(16, src, sizeof src, cap, dst));
+  EXPECT_EQ(cap, 16);
+  EXPECT_EQ(h.status_text(), "CHuffmanFilter.decode... Ok");
+  EXPECT_TRUE(h.destroyDecoder());
+  EXPECT_EQ(h.status(), 0);
+  EXPECT_EQ(h.status_text(), "CHuffmanFilter.destroyDecoder... Ok");
+  // A destroyed decoder has no tables: its first lookup finds nothing.
+  cap = 64;
+  EXPECT_FALSE(h.decode(16, src, sizeof src, cap, dst));
+  EXPECT_EQ(h.status(), 6);
+  EXPECT_EQ(h.status_text(), "CHuffmanFilter.decode... Error: Unrecognized huffmancode-prefix.");
+
+  CRleFilter r;
+  EXPECT_EQ(r.status_text(), "CRleFilter constructed");
+  EXPECT_TRUE(r.createDecoder());
+  EXPECT_EQ(r.status_text(), "CRleFilter.createDecoder... Ok");
+  cap = 64;
+  EXPECT_TRUE(r.decode(16, src, sizeof src, cap, dst));
+  EXPECT_EQ(r.status_text(), "CRleFilter.decode... Ok");
+  EXPECT_TRUE(r.destroyDecoder());
+  EXPECT_EQ(r.status_text(), "CRleFilter.destroyDecoder... Ok");
+}
+
+TEST(CHuffmanFilter, FlatWeightsDecodeBytesAsThemselves) {
+  Model m({});
+  ASSERT_EQ(m.build_result, 0);
+  std::vector<uint8_t> src = {0x00, 0xFF, 0x41, 0x80};
+  uint8_t dst[16];
+  int32_t cap = 128;
+  ASSERT_TRUE(m.codec.huffman.decode(32, src.data(), src.size(), cap, dst));
+  ASSERT_EQ(cap, 32);
+  EXPECT_EQ(std::vector<uint8_t>(dst, dst + 4), src);
+  // Room below one byte: nothing is written.
+  cap = 7;
+  ASSERT_TRUE(m.codec.huffman.decode(32, src.data(), src.size(), cap, dst));
+  EXPECT_EQ(cap, 0);
+  // No input: nothing is written.
+  cap = 128;
+  ASSERT_TRUE(m.codec.huffman.decode(0, src.data(), src.size(), cap, dst));
+  EXPECT_EQ(cap, 0);
+}
+
+TEST(CHuffmanFilter, PhrasesDecodeWholeOrNotAtAll) {
+  std::vector<int32_t> w(256, 5);
+  Model m(w, {{40, "KABEL"}, {30, "LED "}, {3, ""}});
+  ASSERT_EQ(m.build_result, 0);
+  BitWriter bw;
+  m.Put(bw, 'X');
+  m.Put(bw, 256);
+  m.Put(bw, 258);  // empty phrase: decodes to nothing
+  m.Put(bw, 257);
+  m.Put(bw, 'Y');
+  uint8_t dst[64];
+  int32_t cap = 8 * 64;
+  ASSERT_TRUE(m.codec.huffman.decode(bw.bits(), bw.bytes().data(), bw.bytes().size(), cap, dst));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(dst), cap / 8), "XKABELLED Y");
+  // Room for "X" and four bytes: the 5-byte phrase ends the decode unwritten.
+  cap = 8 * 5;
+  std::fill(std::begin(dst), std::end(dst), '.');
+  ASSERT_TRUE(m.codec.huffman.decode(bw.bits(), bw.bytes().data(), bw.bytes().size(), cap, dst));
+  EXPECT_EQ(cap, 8);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(dst), 6), "X.....");
+}
+
+TEST(CHuffmanFilter, MatchesBitwiseDecodingOnRandomStreams) {
+  // Skewed weights and many phrases give codes from 2 to well over 12 bits, so both the
+  // one-lookup path and the 4-bit table walk are exercised, also on garbage input.
+  std::mt19937 rng(7);
+  std::vector<int32_t> w(256);
+  for (int b = 0; b < 256; ++b) w[b] = b < 64 ? int32_t(rng() % 100000) : int32_t(rng() % 20);
+  std::vector<Phrase> phrases;
+  for (int k = 0; k < 700; ++k) {
+    std::string t;
+    const int len = int(rng() % 12);
+    for (int i = 0; i < len; ++i) t.push_back(char('A' + rng() % 26));
+    phrases.push_back({int32_t(rng() % 3000), t});
+  }
+  Model m(w, phrases);
+  ASSERT_EQ(m.build_result, 0);
+  EXPECT_GT(m.codec.huffman.max_code_length(), 12);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<uint8_t> src(1 + rng() % 80);
+    for (auto& b : src) b = uint8_t(rng());
+    const int32_t bits = int32_t(rng() % (src.size() * 8 + 40));  // may run past the input
+    const int32_t cap_bytes = int32_t(rng() % 200);
+    std::vector<uint8_t> dst(cap_bytes + 1, 0xEE);
+    int32_t cap = cap_bytes * 8;
+    ASSERT_TRUE(m.codec.huffman.decode(bits, src.data(), src.size(), cap, dst.data()));
+    const std::vector<uint8_t> want = ReferenceDecode(m, src, bits, cap_bytes * 8);
+    ASSERT_EQ(cap, int32_t(want.size()) * 8) << "round " << round;
+    ASSERT_EQ(std::vector<uint8_t>(dst.begin(), dst.begin() + want.size()), want);
+    EXPECT_EQ(dst[cap_bytes], 0xEE);  // never past the capacity
+  }
+}
+
+TEST(CHuffmanFilter, UnusableWeightsRefuseTheModel) {
+  // Negative weights grow one chain deeper than 64 bits.
+  std::vector<int32_t> w(256);
+  for (int b = 0; b < 256; ++b) w[b] = b;
+  std::vector<Phrase> phrases;
+  for (int k = 0; k < 80; ++k) phrases.push_back({-1000000 + k, "ab"});
+  Model m(w, phrases);
+  EXPECT_EQ(m.build_result, ERROR_OpenCharfreqFile);
+  EXPECT_EQ(m.codec.huffman.status(), 1);
+  EXPECT_EQ(m.codec.huffman.status_text(),
+            "CHuffmanFilter.createDecoder... eventCodeLengthLimit=" +
+                std::to_string(m.codec.huffman.max_code_length()) + "  (exceeds 64 bits)");
+  EXPECT_FALSE(m.codec.huffman.built());
+}
+
+TEST(RecordCodec, DamagedWeightFilesAreRejected) {
+  RecordCodec c;
+  std::vector<uint8_t> cf(1023, 0), wf;
+  EXPECT_EQ(c.Build(cf.data(), cf.size(), wf.data(), wf.size()), ERROR_OpenCharfreqFile);
+  cf.resize(1030, 0);  // bytes after 1024 are ignored
+  EXPECT_EQ(c.Build(cf.data(), cf.size(), wf.data(), wf.size()), 0);
+
+  std::vector<Phrase> out;
+  auto entry = [](std::vector<uint8_t>& f, const std::string& text, bool nul = true) {
+    f.insert(f.end(), {1, 0, 0, 0});
+    f.insert(f.end(), text.begin(), text.end());
+    if (nul) f.push_back(0);
+  };
+  wf.clear();
+  entry(wf, "AB");
+  entry(wf, "");
+  wf.insert(wf.end(), {9, 9, 9});  // fewer than 4 bytes left: the file ends
+  ASSERT_TRUE(ParseWordfreq(wf.data(), wf.size(), out));
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[0].text, "AB");
+  EXPECT_EQ(out[1].text, "");
+
+  wf.clear();
+  entry(wf, std::string(255, 'x'));
+  EXPECT_TRUE(ParseWordfreq(wf.data(), wf.size(), out));
+  wf.clear();
+  entry(wf, std::string(256, 'x'));
+  EXPECT_FALSE(ParseWordfreq(wf.data(), wf.size(), out));  // text too long
+  wf.clear();
+  entry(wf, "CUT", false);
+  EXPECT_FALSE(ParseWordfreq(wf.data(), wf.size(), out));  // no 0 byte
+  EXPECT_EQ(c.Build(cf.data(), cf.size(), wf.data(), wf.size()), ERROR_OpenWordfreqFile);
+  wf.clear();
+  for (int k = 0; k < 5000; ++k) entry(wf, "p");
+  EXPECT_TRUE(ParseWordfreq(wf.data(), wf.size(), out));
+  entry(wf, "p");
+  EXPECT_FALSE(ParseWordfreq(wf.data(), wf.size(), out));  // 5001 entries
+}
+
+std::vector<uint8_t> Rle(const std::vector<uint8_t>& in, int32_t bits, int32_t cap_bytes,
+                         int32_t* reported = nullptr) {
+  CRleFilter r;
+  std::vector<uint8_t> out(cap_bytes + 70000, 0xEE);
+  int32_t cap = cap_bytes * 8;
+  EXPECT_TRUE(r.decode(bits, in.data(), in.size(), cap, out.data()));
+  if (reported) *reported = cap;
+  out.resize(cap / 8);
+  return out;
+}
+
+TEST(CRleFilter, EscapesAndRuns) {
+  const int32_t big = 70000;
+  EXPECT_EQ(Rle({0xFF, 0x00}, 16, big), (std::vector<uint8_t>{0xFF}));
+  EXPECT_EQ(Rle({0xFF, 0x01}, 16, big), (std::vector<uint8_t>{0, 0}));
+  EXPECT_EQ(Rle({0xFF, 0xFE}, 16, big), std::vector<uint8_t>(255, 0));
+  EXPECT_EQ(Rle({0xFF, 0xFF, 0x00, 0x00}, 32, big), std::vector<uint8_t>(1, 0));
+  EXPECT_EQ(Rle({0xFF, 0xFF, 0xFF, 0xFF}, 32, big), std::vector<uint8_t>(65536, 0));
+  EXPECT_EQ(Rle({'a', 0x00, 'b'}, 24, big), (std::vector<uint8_t>{'a', 0, 'b'}));
+  // Fewer than 8 input bits: nothing.
+  int32_t reported = -1;
+  EXPECT_TRUE(Rle({'a'}, 7, big, &reported).empty());
+  EXPECT_EQ(reported, 0);
+  // A run that would pass the capacity is not written; the length is the capacity.
+  EXPECT_EQ(Rle({'a', 0xFF, 0x05, 'b'}, 32, 4, &reported), (std::vector<uint8_t>{'a', 0xEE, 0xEE, 0xEE}));
+  EXPECT_EQ(reported, 32);
+  // Output stops at the capacity.
+  EXPECT_EQ(Rle({'a', 'b', 'c'}, 24, 2), (std::vector<uint8_t>{'a', 'b'}));
+}
+
+TEST(CRleFilter, EscapeAtTheEndReadsOnlyInsideTheSource) {
+  // The escape's following bytes lie past the source: they read as zero.
+  EXPECT_EQ(Rle({'a', 0xFF}, 16, 10), (std::vector<uint8_t>{'a', 0xFF}));
+  EXPECT_EQ(Rle({0xFF, 0xFF}, 16, 10), std::vector<uint8_t>(1, 0));
+}
+
+TEST(RecordCodec, DecodesARecordWithinItsBuffers) {
+  std::vector<int32_t> w(256, 1);
+  w['E'] = 50;
+  w[0] = 40;
+  Model m(w, {{10, "LAMPE"}});
+  ASSERT_EQ(m.build_result, 0);
+  // Decoded record "LAMPE\0\0\0\0E\0": zero-run coded as LAMPE 0xFF 0x03 E 0x00.
+  BitWriter bw;
+  for (int s : {256, 0xFF, 0x03, int('E'), 0}) m.Put(bw, s);
+  const int32_t read_bytes = 16;
+  std::vector<uint8_t> buf1(2 * read_bytes + 200, 0), buf2(buf1.size(), 0);
+  std::copy(bw.bytes().begin(), bw.bytes().end(), buf1.begin());
+  m.codec.DecodeRecord(buf1.data(), buf2.data(), buf1.size(), read_bytes, read_bytes);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buf1.data()), 11),
+            std::string("LAMPE\0\0\0\0E\0", 11));
+  // Header values far beyond the buffers are bounded by them.
+  m.codec.DecodeRecord(buf1.data(), buf2.data(), buf1.size(), 1 << 30, 1 << 30);
+}
+
+}  // namespace
+}  // namespace lodex
