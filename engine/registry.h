@@ -1,6 +1,7 @@
-// The process-wide registries of open bases and sessions. Every lookup takes the
-// registry lock only for the walk; the returned references keep the objects alive
-// even if another thread closes or destroys them meanwhile.
+// The process-wide registries of open bases and sessions, their number counters and
+// the registry lock. Every lookup takes the registry lock only for the walk; the
+// returned references keep the objects alive even if another thread closes or destroys
+// them meanwhile, so an operation in flight never sees its base freed under it.
 #pragma once
 
 #include <cstdint>
@@ -11,17 +12,51 @@
 
 namespace lodex {
 
-// The open base with that number, or null.
+// The open base with that number, or null (also when the registry lock could not be
+// had in time).
 std::shared_ptr<Base> FindBase(int32_t number);
 
+// The preamble of every export that takes a base number: the base, or error -101 when
+// no open base has that number, -120 when the registry lock wait ran out.
+struct BaseRef {
+  std::shared_ptr<Base> base;
+  int32_t error = 0;
+};
+BaseRef LookupBase(int32_t number);
+
 // The common preamble of every export that takes a session: the session (-102 when
-// unknown), then its base by the stored number (-101 when closed). error is 0 when
-// both were found.
+// unknown), then its base by the stored number (-101 when closed); -120 when the
+// registry lock wait ran out. error is 0 when both were found.
 struct SessionRef {
   std::shared_ptr<Session> session;
   std::shared_ptr<Base> base;
   int32_t error = 0;
 };
 SessionRef FindSession(int32_t number);
+
+// Takes the next base number (the counter wraps within 0 .. 0x7FFFFFFF). Answers 0 or
+// -120.
+int32_t TakeBaseNumber(int32_t& number);
+
+// Appends a fully opened base to the registry. Answers 0 or -120.
+int32_t RegisterBase(std::shared_ptr<Base> base);
+
+// Unlinks the base with that number; it is handed back in removed. Answers 0, -101 or
+// -120.
+int32_t UnregisterBase(int32_t number, std::shared_ptr<Base>& removed);
+
+// Gives session the next session number and appends it. Answers 0 or -120.
+int32_t RegisterSession(const std::shared_ptr<Session>& session);
+
+// Unlinks a session unless its base is closed. Answers 0, -102, -101 (the session
+// stays registered) or -120; the removed session is handed back in removed.
+int32_t UnregisterSession(int32_t number, std::shared_ptr<Session>& removed);
+
+// Sets the session's cancel flag under the registry lock. Answers 0, -102 or -120.
+int32_t CancelSession(int32_t number);
+
+// Live entries, for tests and diagnostics.
+size_t OpenBaseCount();
+size_t SessionCount();
 
 }  // namespace lodex

@@ -1,0 +1,84 @@
+#include "fileset.h"
+
+#include <cinttypes>
+
+#include "errors.h"
+#include "platform.h"
+
+namespace lodex {
+namespace {
+
+// Opens dir/name, or gives null when the directory or the joined path is too long for
+// the base record's buffers.
+FilePtr OpenIn(const std::string& dir, const char* name, const char* mode) {
+  if (dir.size() > kMaxPathChars) return nullptr;
+  const std::string path = JoinPath(dir, name);
+  if (path.size() > kMaxPathChars) return nullptr;
+  return FilePtr(std::fopen(path.c_str(), mode));
+}
+
+// Tries first, then second when there is one.
+FilePtr OpenEither(const std::string& first, const std::string* second, const char* name) {
+  FilePtr f = OpenIn(first, name, "rb");
+  if (!f && second) f = OpenIn(*second, name, "rb");
+  return f;
+}
+
+}  // namespace
+
+void FileSet::Close() {
+  meta.reset();
+  charfreq.reset();
+  wordfreq.reset();
+  index1.reset();
+  mapping.reset();
+  post.reset();
+  index2.reset();
+  sort.reset();
+  data.reset();
+  list.reset();
+}
+
+std::string ListFileName(int32_t base_number) {
+  char name[32];
+  std::snprintf(name, sizeof name, "~list%" PRIx32 ".tmp", static_cast<uint32_t>(base_number));
+  return name;
+}
+
+int32_t OpenFileSet(const Directories& dirs, int32_t base_number, FileSet& files) {
+  // Most files: the alternative directory first, then the base directory.
+  const std::string& first = dirs.has_alt ? dirs.alt : dirs.base;
+  const std::string* second = dirs.has_alt ? &dirs.base : nullptr;
+  auto open = [&](FilePtr& slot, const char* name, int32_t code) {
+    slot = OpenEither(first, second, name);
+    return slot ? 0 : code;
+  };
+
+  if (int32_t rc = open(files.meta, "meta.dat", ERROR_OpenMetaFile)) return rc;
+  if (int32_t rc = open(files.charfreq, "charfreq.dat", ERROR_OpenCharfreqFile)) return rc;
+  if (int32_t rc = open(files.wordfreq, "wordfreq.dat", ERROR_OpenWordfreqFile)) return rc;
+  if (int32_t rc = open(files.index1, "index1.dat", ERROR_OpenIndex1File)) return rc;
+  if (int32_t rc = open(files.mapping, "mapping.dat", ERROR_OpenMappingFile)) return rc;
+  if (int32_t rc = open(files.post, "post.dat", ERROR_OpenPostFile)) return rc;
+
+  std::FILE* post = files.post.get();
+  if (std::fseek(post, 0, SEEK_END) == 0) {
+    long size = std::ftell(post);
+    files.post_size = size < 0 ? 0 : size;
+  }
+  std::fseek(post, 0, SEEK_SET);
+
+  // index2.dat alone prefers the base directory.
+  files.index2 = OpenEither(dirs.base, dirs.has_alt ? &dirs.alt : nullptr, "index2.dat");
+  if (!files.index2) return ERROR_OpenIndex2File;
+
+  if (int32_t rc = open(files.sort, "sort.dat", ERROR_OpenSortFile)) return rc;
+  if (int32_t rc = open(files.data, "data.dat", ERROR_OpenDataFile)) return rc;
+
+  files.list_path = JoinPath(dirs.temp, ListFileName(base_number));
+  files.list = OpenIn(dirs.temp, ListFileName(base_number).c_str(), "w+b");
+  if (!files.list) return ERROR_CreateListFile;
+  return 0;
+}
+
+}  // namespace lodex
