@@ -1,0 +1,86 @@
+// TResultModel: the search grid's cells. Row 0 is the header row, rows 1 to 14 the
+// hits from the result view's top on; the nine columns are the mark, item text,
+// quantity, type number, el. number, EAN, price, discount code and net price. Every
+// text comes from the result view's page, the marks and the quantities, so painting
+// never reaches the engine.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <functional>
+
+class TResultView;
+class TMarking;
+class TQuantityTable;
+
+class TResultModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  enum Column {
+    kMarkColumn = 0,
+    kItemTextColumn = 1,
+    kQuantityColumn = 2,
+    kTypeNumberColumn = 3,
+    kElNumberColumn = 4,
+    kEanColumn = 5,
+    kPriceColumn = 6,
+    kDiscountCodeColumn = 7,
+    kNetPriceColumn = 8,
+    kColumnCount = 9,
+  };
+  static constexpr int kRowCount = 15;  // the header and 14 hits
+
+  enum Role {
+    // bool: draw the mark icon in the cell.
+    MarkedRole = Qt::UserRole + 1,
+    // int: pixels between the cell's left edge and a left-aligned text.
+    IndentRole,
+    // QString: a right-aligned text ends where this text would end when written
+    // from the cell's left edge + 4, so amounts line up in a fixed-width field.
+    FieldTemplateRole,
+  };
+
+  // Index of the data fields in the base, as the grid shows them.
+  static constexpr int kItemTextField = 0;
+  static constexpr int kTypeNumberField = 1;
+  static constexpr int kPriceField = 4;
+  static constexpr int kDiscountCodeField = 5;
+
+  TResultModel(TResultView& view, TMarking& marking, TQuantityTable& quantities,
+               QObject* parent = nullptr);
+
+  // Text n of the text table (header captions of columns 2, 7 and 8).
+  std::function<QString(int)> Text;
+  // Percent of discount for a discount code.
+  std::function<double(const QString&)> DiscountPercent;
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+  // Hit number shown in grid row r (r >= 1).
+  int HitOfRow(int row) const;
+  // The base's data field under a cell's row as the grid shows it (the field's name
+  // in the header row).
+  QString FieldText(int field_index, int row) const;
+
+  // Tells the views that every cell may have changed (new page, marks, quantities or
+  // discount codes), and reports the first price of the page that is not a number.
+  void Repaint();
+
+  // Number and text conversions with the comma as decimal separator.
+  static bool ParseAmount(const QString& text, double* value);
+  static QString FormatAmount(double value);  // "0.00"
+
+ signals:
+  // A row's price could not be read as a number; the cell stays without amount.
+  void priceUnreadable(const QString& price_text);
+
+ private:
+  QString CellText(int column, int row, bool* price_unreadable) const;
+
+  TResultView& view_;
+  TMarking& marking_;
+  TQuantityTable& quantities_;
+};
