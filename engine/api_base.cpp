@@ -5,18 +5,15 @@
 #include <string>
 
 #include "base.h"
+#include "codec.h"
 #include "errors.h"
 #include "fileset.h"
 #include "lodex32.h"
 #include "registry.h"
 #include "session.h"
+#include "wordindex.h"
 
 namespace lodex {
-
-// Steps of opening that belong to other units (codec.h, wordindex.h).
-int32_t OpenRecordCodec(Base& base);
-int32_t LoadWordIndex(Base& base);
-
 namespace {
 
 std::string Text(const char* s) { return s ? std::string(s) : std::string(); }
@@ -38,9 +35,13 @@ int32_t OpenBase(const char* base_dir, const char* alt_dir, const char* temp_dir
   const Directories dirs{base->base_dir, base->alt_dir, base->temp_dir, base->has_alt_dir};
   if (int32_t rc = OpenFileSet(dirs, number, base->files)) return rc;
 
-  // The decoders' outcome is not checked here: a base without a usable model still
-  // answers everything but record texts.
-  OpenRecordCodec(*base);
+  // A model that cannot be built would leave the decoders without tables; such a base
+  // is refused with the weight file's code rather than decoded wrongly later.
+  if (int32_t rc = OpenRecordCodec(base->files.charfreq.get(), base->files.wordfreq.get(),
+                                   base->codec);
+      rc < 0) {
+    return rc;
+  }
 
   if (int32_t rc = ReadSchema(base->files.meta.get(), base->schema)) return rc;
   BuildNormalisers(base->schema);
