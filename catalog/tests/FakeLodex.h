@@ -31,6 +31,8 @@ struct State {
   int table_first_hit_calls = 0;
   int locate_calls = 0;
   std::string last_text;  // the last text argument received, as bytes
+  std::vector<std::string> calls;  // bitmap and search calls, e.g. "AndBitmaps(2,2,4)"
+  int32_t search_result = 0;  // what Search answers
 };
 
 // Resets the state and gives the base n records "item k", type "T<k>", price "k,5".
@@ -72,19 +74,32 @@ inline const char* DatafieldName(int32_t, int32_t i) {
   return S().field_names[std::clamp(i, 0, n - 1)].c_str();
 }
 inline int32_t SearchfieldNo(int32_t, int32_t) { return 100; }
-inline int32_t Slot(int32_t, int32_t) { return S().forced_error; }
-inline int32_t AndBitmaps(int32_t, int32_t, int32_t, int32_t) { return S().forced_error; }
+inline int32_t Log(const std::string& call) {
+  S().calls.push_back(call);
+  return S().forced_error;
+}
+inline int32_t StoreBitmap(int32_t, int32_t slot) { return Log("Store(" + std::to_string(slot) + ")"); }
+inline int32_t RestoreBitmap(int32_t, int32_t slot) { return Log("Restore(" + std::to_string(slot) + ")"); }
+inline int32_t ClearBitmap(int32_t, int32_t slot) { return Log("Clear(" + std::to_string(slot) + ")"); }
+inline int32_t AndBitmaps(int32_t, int32_t target, int32_t first, int32_t second) {
+  return Log("And(" + std::to_string(target) + "," + std::to_string(first) + "," +
+             std::to_string(second) + ")");
+}
 inline int32_t HitCount(int32_t) { return S().forced_error ? S().forced_error : HitTotal(); }
 inline int32_t TableHitCount(int32_t, int32_t) { return S().forced_error ? S().forced_error : HitTotal(); }
 inline int32_t TableFirstHit(int32_t, int32_t) {
   ++S().table_first_hit_calls;
   return 0;
 }
-inline int32_t SearchConditions(int32_t, int32_t, const char* text, int32_t) {
+inline int32_t SearchConditions(int32_t, int32_t field, const char* text, int32_t combine) {
   S().last_text = text ? text : "";
-  return S().forced_error;
+  return Log("Conditions(" + std::to_string(field) + "," + S().last_text + "," +
+             std::to_string(combine) + ")");
 }
-inline int32_t Search(int32_t) { return S().forced_error; }
+inline int32_t Search(int32_t) {
+  Log("Search");
+  return S().forced_error ? S().forced_error : S().search_result;
+}
 inline const char* GetFieldData(int32_t, int32_t number) {
   if (S().current < 0 || S().current >= HitTotal()) return nullptr;
   for (size_t i = 0; i < S().field_numbers.size(); ++i) {
@@ -132,7 +147,7 @@ inline const LodexExports& Exports() {
   using namespace detail;
   static const LodexExports exports = {
       OpenBase,      CreateSession, DatafieldCount,  DatafieldNo,      DatafieldName,
-      SearchfieldNo, Slot,          Slot,            AndBitmaps,       Slot,
+      SearchfieldNo, StoreBitmap,   RestoreBitmap,   AndBitmaps,       ClearBitmap,
       HitCount,      TableHitCount, TableFirstHit,   SearchConditions, Search,
       GetFieldData,  FetchRecord,   LocateIndexWord, IndexWordCount,   GetIndexWordsEx,
   };
