@@ -101,10 +101,6 @@ class WordIterator {
   }
 
  private:
-  // Reads the entry at next_entry_ into current_; false when the file ends there.
-  bool ReadCurrent();
-  bool EnterBlock(uint32_t block);  // header of block, iterator on its first word
-
   WordIndex* index_ = nullptr;
   int field_ = 0;
   uint32_t block_ = 0;
