@@ -1,0 +1,140 @@
+// Test support: writes small database directories (a meta.dat of the tests' choosing and
+// minimal companions for the other files) into temporary directories.
+#pragma once
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace lodex::testing {
+
+// A fresh directory under the system's temporary directory, removed with the object.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "lodex-test-XXXXXX").string();
+    path_ = mkdtemp(pattern.data());
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  const char* c_str() const { return path_.c_str(); }
+  std::string Sub(const std::string& name) const {
+    std::filesystem::create_directories(path_ + "/" + name);
+    return path_ + "/" + name;
+  }
+
+ private:
+  std::string path_;
+};
+
+struct MetaField {
+  uint16_t number = 0;
+  std::string name;
+  uint32_t flags = 0;
+  uint32_t offset = 0;  // search and sort fields only
+  uint32_t length = 0;
+  std::array<uint32_t, 8> map{};
+};
+
+struct MetaTable {
+  std::string name;
+  uint32_t records = 0;
+};
+
+// The contents of a meta.dat, with the counts taken from the lists.
+struct MetaSpec {
+  std::vector<MetaTable> tables;
+  std::vector<MetaField> data, search, sort;
+  int32_t read_bytes = 64;
+  int32_t decode_bytes = 64;
+  int32_t version = 2;
+
+  std::string Bytes() const {
+    std::string out;
+    auto u32 = [&out](uint32_t v) {
+      for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    auto text = [&out](const std::string& s) { out += s; out += '\0'; };
+    auto fields = [&](const std::vector<MetaField>& list, bool with_offset) {
+      for (const MetaField& f : list) {
+        out += static_cast<char>(f.number & 0xFF);
+        out += static_cast<char>(f.number >> 8);
+        text(f.name);
+        u32(f.flags);
+        if (with_offset) u32(f.offset);
+        u32(f.length);
+        for (uint32_t w : f.map) u32(w);
+      }
+    };
+    u32(static_cast<uint32_t>(data.size()));
+    u32(static_cast<uint32_t>(search.size()));
+    u32(static_cast<uint32_t>(sort.size()));
+    u32(static_cast<uint32_t>(tables.size()));
+    u32(static_cast<uint32_t>(read_bytes));
+    u32(static_cast<uint32_t>(decode_bytes));
+    for (const MetaTable& t : tables) {
+      text(t.name);
+      u32(t.records);
+    }
+    fields(data, false);
+    fields(search, true);
+    fields(sort, true);
+    u32(static_cast<uint32_t>(version));
+    return out;
+  }
+};
+
+// A small catalogue-like schema: two tables, three data fields, two search fields, one
+// sort field.
+inline MetaSpec SmallCatalogue() {
+  MetaSpec m;
+  m.tables = {{"Products", 3}, {"Accessories", 2}};
+  m.data = {{100, "Item text", (1u << 0) | (1u << 21), 0, 60, {0xC0000000u}},
+            {120, "Type number", (1u << 1) | (1u << 22), 0, 20, {0x80000000u}},
+            {180, "Price", (1u << 2) | (7u << 5) | (2u << 13) | (1u << 21) | (1u << 22), 0, 10,
+             {0x40000000u}}};
+  m.search = {{100, "Item text", 1u | (1u << 19), 0, 60, {0xC0000000u}},
+              {160, "EAN", (1u << 2) | (13u << 3) | (1u << 20), 0, 13, {0x80000000u}}};
+  m.sort = {{120, "Type number", (1u << 0) | (4u << 1) | (1u << 9) | (1u << 17), 0, 20,
+             {0xC0000000u}}};
+  return m;
+}
+
+inline const std::vector<std::string>& BaseFileNames() {
+  static const std::vector<std::string> names = {
+      "meta.dat", "charfreq.dat", "wordfreq.dat", "index1.dat", "mapping.dat",
+      "post.dat", "index2.dat",   "sort.dat",     "data.dat"};
+  return names;
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Writes the nine files into dir: meta.dat from meta, 1024 zero bytes of byte weights,
+// the rest empty. Files named in skip are left out.
+inline void WriteBase(const std::string& dir, const MetaSpec& meta,
+                      const std::set<std::string>& skip = {}) {
+  for (const std::string& name : BaseFileNames()) {
+    if (skip.count(name)) continue;
+    std::string bytes;
+    if (name == "meta.dat") bytes = meta.Bytes();
+    if (name == "charfreq.dat") bytes.assign(1024, '\0');
+    WriteFile(dir + "/" + name, bytes);
+  }
+}
+
+}  // namespace lodex::testing
