@@ -51,19 +51,21 @@ class EntryPage {
   int32_t written_ = 0;
 };
 
-// A listing's session, base and field, found as every export of this family begins.
+// The helpers of one listing over its base, session and field.
 struct FieldRef {
-  SessionRef ref;
-  int field = -1;
-  int32_t error = 0;
+  Base* base_;
+  Session* session_;
+  int field;
 
-  Session& session() const { return *ref.session; }
-  Base& base() const { return *ref.base; }
-  WordIndex& index() const { return ref.base->index; }
-  WordIterator& iter() const { return ref.session->words.iter; }
+  FieldRef(const WordListField& f) : base_(f.base), session_(f.session), field(f.field) {}
+
+  Session& session() const { return *session_; }
+  Base& base() const { return *base_; }
+  WordIndex& index() const { return base_->index; }
+  WordIterator& iter() const { return session_->words.iter; }
 
   std::string Display(std::string_view stored) const {
-    const auto& normalisers = ref.base->schema.normalisers;
+    const auto& normalisers = base_->schema.normalisers;
     return static_cast<size_t>(field) < normalisers.size()
                ? normalisers[field].DisplayForm(stored)
                : std::string(stored);
@@ -81,7 +83,7 @@ struct FieldRef {
   }
   LocateResult LowerBound(const char* text) const {
     LocateResult found = Locate(index(), field, Key(text), LocateMode::kLowerBound);
-    ref.session->words.last_locate = found;
+    session_->words.last_locate = found;
     return found;
   }
   // The ordinal of the iterator's word; leaves the iterator on the field's first word.
@@ -96,15 +98,26 @@ struct FieldRef {
   }
 };
 
-FieldRef FindField(int32_t session, int32_t field_number) {
-  FieldRef f;
+// The common start of the exports: the session (-102), its base (-101) and the search
+// field by number (-103).
+struct FoundField {
+  SessionRef ref;
+  WordListField field;
+  int32_t error = 0;
+};
+
+FoundField FindField(int32_t session, int32_t field_number) {
+  FoundField f;
   f.ref = FindSession(session);
   if (f.ref.error != 0) {
     f.error = f.ref.error;
     return f;
   }
-  f.field = f.ref.base->schema.search.by_number.Find(field_number);
-  if (f.field < 0 || static_cast<size_t>(f.field) >= f.ref.base->index.fields.size()) {
+  f.field.base = f.ref.base.get();
+  f.field.session = f.ref.session.get();
+  f.field.field = f.ref.base->schema.search.by_number.Find(field_number);
+  if (f.field.field < 0 ||
+      static_cast<size_t>(f.field.field) >= f.ref.base->index.fields.size()) {
     f.error = ERROR_BadField;
   }
   return f;
@@ -129,20 +142,14 @@ void FillIncludedTables(Session& session) {
 }
 
 }  // namespace
-}  // namespace lodex
 
-using namespace lodex;
-
-extern "C" LODEX_API int32_t APIIndexWordCount(int32_t session, int32_t search_field_number) {
-  FieldRef f = FindField(session, search_field_number);
-  if (f.error != 0) return f.error;
+int32_t CountIndexWords(const WordListField& field) {
+  const FieldRef f(field);
   return f.CountToLast();
 }
 
-extern "C" LODEX_API int32_t APILocateIndexWord(int32_t session, int32_t search_field_number,
-                                                const char* text, int32_t mode) {
-  FieldRef f = FindField(session, search_field_number);
-  if (f.error != 0) return f.error;
+int32_t LocateIndexWord(const WordListField& field, const char* text, int32_t mode) {
+  const FieldRef f(field);
   const LocateResult found = f.LowerBound(text);
   if (mode == 1) {
     if (!found.found || !f.iter().Position(f.index(), f.field, found.block, found.word)) {
@@ -158,97 +165,76 @@ extern "C" LODEX_API int32_t APILocateIndexWord(int32_t session, int32_t search_
   return ordinal == 0 ? ERROR_BadToken : ordinal - 1;
 }
 
-extern "C" LODEX_API int32_t APIGetIndexWordsEx(int32_t session, int32_t search_field_number,
-                                                int32_t first, int32_t count, int32_t mode,
-                                                void* entries) {
-  try {
-    FieldRef f = FindField(session, search_field_number);
-    if (f.error != 0) return f.error;
-    if (first < 0) return ERROR_BadNumber;
-    EntryPage page(entries, count);
-    if (!f.iter().First(f.index(), f.field)) return page.Finish();
-    f.iter().Advance(static_cast<uint32_t>(first));
-    // Modes other than 1 take the number of words from the field number argument.
-    return ListForward(f, page, mode == 1 ? count : search_field_number);
-  } catch (...) {
-    return FAULT_GetIndexWordsEx;
-  }
+int32_t ListIndexWordsFrom(const WordListField& field, int32_t first, int32_t count, int32_t mode,
+                           int32_t list_limit, void* entries) {
+  const FieldRef f(field);
+  if (first < 0) return ERROR_BadNumber;
+  EntryPage page(entries, count);
+  if (!f.iter().First(f.index(), f.field)) return page.Finish();
+  f.iter().Advance(static_cast<uint32_t>(first));
+  // Modes other than 1 take the number of words from the field number argument.
+  return ListForward(f, page, mode == 1 ? count : list_limit);
 }
 
-extern "C" LODEX_API int32_t APIGetIndexWords(int32_t session, int32_t search_field_number,
-                                              const char* text, int32_t count, int32_t mode,
-                                              void* entries) {
-  try {
-    FieldRef f = FindField(session, search_field_number);
-    if (f.error != 0) return f.error;
-    EntryPage page(entries, count);
-    const LocateResult found = f.LowerBound(text);
-    WordIterator& iter = f.iter();
-    if (mode == 1) {
-      if (!found.found || !iter.Position(f.index(), f.field, found.block, found.word)) {
-        return page.Finish();
-      }
-      return ListForward(f, page);
-    }
-    // Other modes: the words before the located word (or the field's last word) and
-    // that word itself, as many as fit.
-    uint32_t back = count > 0 ? static_cast<uint32_t>(count) : 0;
-    uint32_t last = 0;
-    if (found.found) {
-      if (!iter.Position(f.index(), f.field, found.block, found.word)) return page.Finish();
-    } else {
-      if (f.CountToLast() == 0) return page.Finish();
-      back = back > 0 ? back - 1 : 0;
-    }
-    last = iter.Back(back);
-    for (uint32_t i = 0; i <= last && iter.valid() && !page.full(); ++i) {
-      f.AddCurrent(page, static_cast<int32_t>(iter.word().posting_count));
-      if (i < last && iter.Advance(1) == 0) break;
-    }
-    return page.Finish();
-  } catch (...) {
-    return FAULT_GetIndexWords;
-  }
-}
-
-extern "C" LODEX_API int32_t APIHearYeTheIndexWordsOfTheLord(int32_t session,
-                                                             int32_t search_field_number,
-                                                             const char* text, int32_t count,
-                                                             int32_t mode, void* entries) {
-  try {
-    FieldRef f = FindField(session, search_field_number);
-    if (f.error != 0) return f.error;
-    EntryPage page(entries, count);
-    const LocateResult found = f.LowerBound(text);
-    WordIterator& iter = f.iter();
-    if (found.found) {
-      if (!iter.Position(f.index(), f.field, found.block, found.word)) return page.Finish();
-    } else if (mode == 1 || f.CountToLast() == 0) {
+int32_t ListIndexWordsAt(const WordListField& field, const char* text, int32_t count, int32_t mode,
+                         void* entries) {
+  const FieldRef f(field);
+  EntryPage page(entries, count);
+  const LocateResult found = f.LowerBound(text);
+  WordIterator& iter = f.iter();
+  if (mode == 1) {
+    if (!found.found || !iter.Position(f.index(), f.field, found.block, found.word)) {
       return page.Finish();
     }
-
-    Session& s = f.session();
-    FillIncludedTables(s);
-    WordIndex& index = f.index();
-    while (iter.valid() && !page.full()) {
-      const StoredWord& word = iter.word();
-      const uint32_t hits = CountPostingsIn(index.post, index.shape, iter.posting_offset(),
-                                            word.posting_count, s.bitmaps.scratch.data(),
-                                            s.bitmaps.word.data());
-      if (hits > 0) f.AddCurrent(page, static_cast<int32_t>(hits));
-      const uint32_t moved = mode == 1 ? iter.Advance(1) : iter.Back(1);
-      if (moved == 0) break;
-    }
-    return page.Finish();
-  } catch (...) {
-    return FAULT_GetIndexWords;
+    return ListForward(f, page);
   }
+  // Other modes: the words before the located word (or the field's last word) and
+  // that word itself, as many as fit.
+  uint32_t back = count > 0 ? static_cast<uint32_t>(count) : 0;
+  uint32_t last = 0;
+  if (found.found) {
+    if (!iter.Position(f.index(), f.field, found.block, found.word)) return page.Finish();
+  } else {
+    if (f.CountToLast() == 0) return page.Finish();
+    back = back > 0 ? back - 1 : 0;
+  }
+  last = iter.Back(back);
+  for (uint32_t i = 0; i <= last && iter.valid() && !page.full(); ++i) {
+    f.AddCurrent(page, static_cast<int32_t>(iter.word().posting_count));
+    if (i < last && iter.Advance(1) == 0) break;
+  }
+  return page.Finish();
 }
 
-extern "C" LODEX_API int32_t APIFilteredIndexWordCount(int32_t session,
-                                                       int32_t search_field_number) {
-  FieldRef f = FindField(session, search_field_number);
-  if (f.error != 0) return f.error;
+int32_t ListWordsInTables(const WordListField& field, const char* text, int32_t count,
+                          int32_t mode, void* entries) {
+  const FieldRef f(field);
+  EntryPage page(entries, count);
+  const LocateResult found = f.LowerBound(text);
+  WordIterator& iter = f.iter();
+  if (found.found) {
+    if (!iter.Position(f.index(), f.field, found.block, found.word)) return page.Finish();
+  } else if (mode == 1 || f.CountToLast() == 0) {
+    return page.Finish();
+  }
+
+  Session& s = f.session();
+  FillIncludedTables(s);
+  WordIndex& index = f.index();
+  while (iter.valid() && !page.full()) {
+    const StoredWord& word = iter.word();
+    const uint32_t hits = CountPostingsIn(index.post, index.shape, iter.posting_offset(),
+                                          word.posting_count, s.bitmaps.scratch.data(),
+                                          s.bitmaps.word.data());
+    if (hits > 0) f.AddCurrent(page, static_cast<int32_t>(hits));
+    const uint32_t moved = mode == 1 ? iter.Advance(1) : iter.Back(1);
+    if (moved == 0) break;
+  }
+  return page.Finish();
+}
+
+int32_t MarkFilteredWords(const WordListField& field) {
+  const FieldRef f(field);
   Session& s = f.session();
   WordCursor& words = s.words;
   if (words.filter_word_counts[f.field] < 0) {
@@ -275,11 +261,8 @@ extern "C" LODEX_API int32_t APIFilteredIndexWordCount(int32_t session,
   return marked;
 }
 
-extern "C" LODEX_API int32_t APIGetFilteredIndexWords(int32_t session,
-                                                      int32_t search_field_number,
-                                                      int32_t count, void* entries) {
-  FieldRef f = FindField(session, search_field_number);
-  if (f.error != 0) return f.error;
+int32_t ListFilteredWords(const WordListField& field, int32_t count, void* entries) {
+  const FieldRef f(field);
   const WordCursor& words = f.session().words;
   if (words.filter_word_counts[f.field] < 0) return ERROR_BadOperationScene;
   const std::vector<uint8_t>& filter = words.filters[f.field];
@@ -295,4 +278,75 @@ extern "C" LODEX_API int32_t APIGetFilteredIndexWords(int32_t session,
     if (iter.Advance(1) == 0) break;
   }
   return page.Finish();
+}
+
+}  // namespace lodex
+
+// ---- Exports
+
+using namespace lodex;
+
+extern "C" LODEX_API int32_t APIIndexWordCount(int32_t session, int32_t search_field_number) {
+  const FoundField f = FindField(session, search_field_number);
+  if (f.error != 0) return f.error;
+  return CountIndexWords(f.field);
+}
+
+extern "C" LODEX_API int32_t APILocateIndexWord(int32_t session, int32_t search_field_number,
+                                                const char* text, int32_t mode) {
+  const FoundField f = FindField(session, search_field_number);
+  if (f.error != 0) return f.error;
+  return LocateIndexWord(f.field, text, mode);
+}
+
+extern "C" LODEX_API int32_t APIGetIndexWordsEx(int32_t session, int32_t search_field_number,
+                                                int32_t first, int32_t count, int32_t mode,
+                                                void* entries) {
+  try {
+    const FoundField f = FindField(session, search_field_number);
+    if (f.error != 0) return f.error;
+    return ListIndexWordsFrom(f.field, first, count, mode, search_field_number, entries);
+  } catch (...) {
+    return FAULT_GetIndexWordsEx;
+  }
+}
+
+extern "C" LODEX_API int32_t APIGetIndexWords(int32_t session, int32_t search_field_number,
+                                              const char* text, int32_t count, int32_t mode,
+                                              void* entries) {
+  try {
+    const FoundField f = FindField(session, search_field_number);
+    if (f.error != 0) return f.error;
+    return ListIndexWordsAt(f.field, text, count, mode, entries);
+  } catch (...) {
+    return FAULT_GetIndexWords;
+  }
+}
+
+extern "C" LODEX_API int32_t APIHearYeTheIndexWordsOfTheLord(int32_t session,
+                                                             int32_t search_field_number,
+                                                             const char* text, int32_t count,
+                                                             int32_t mode, void* entries) {
+  try {
+    const FoundField f = FindField(session, search_field_number);
+    if (f.error != 0) return f.error;
+    return ListWordsInTables(f.field, text, count, mode, entries);
+  } catch (...) {
+    return FAULT_GetIndexWords;
+  }
+}
+
+extern "C" LODEX_API int32_t APIFilteredIndexWordCount(int32_t session,
+                                                       int32_t search_field_number) {
+  const FoundField f = FindField(session, search_field_number);
+  if (f.error != 0) return f.error;
+  return MarkFilteredWords(f.field);
+}
+
+extern "C" LODEX_API int32_t APIGetFilteredIndexWords(int32_t session,
+                                                      int32_t search_field_number,
+                                                      int32_t count, void* entries) {
+  const FoundField f = FindField(session, search_field_number);
+  if (f.error != 0) return f.error;
+  return ListFilteredWords(f.field, count, entries);
 }
