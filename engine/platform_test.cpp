@@ -1,0 +1,83 @@
+#include "platform.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "lodex32.h"
+
+namespace lodex {
+namespace {
+
+TEST(LockWithin, ThreadWaitingOnAHeldLockGivesUpAfterTheBound) {
+  std::timed_mutex m;
+  std::atomic<bool> held{false}, release{false};
+  std::thread owner([&] {
+    m.lock();
+    held = true;
+    while (!release) std::this_thread::yield();
+    m.unlock();
+  });
+  while (!held) std::this_thread::yield();
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(LockWithin(m, std::chrono::milliseconds(50)));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+
+  release = true;
+  owner.join();
+  EXPECT_TRUE(LockWithin(m, std::chrono::milliseconds(50)));
+  m.unlock();
+}
+
+TEST(BoundedLock, ThreadsTakeTurnsThroughUnlockAndRelock) {
+  std::timed_mutex m;
+  int counter = 0;
+  auto work = [&] {
+    BoundedLock lock(m);
+    ASSERT_TRUE(lock.owns());
+    for (int i = 0; i < 200; ++i) {
+      ++counter;
+      lock.Unlock();
+      std::this_thread::yield();
+      ASSERT_TRUE(lock.Relock());
+    }
+  };
+  std::thread a(work), b(work);
+  a.join();
+  b.join();
+  EXPECT_EQ(counter, 400);
+  EXPECT_TRUE(m.try_lock());
+  m.unlock();
+}
+
+TEST(BoundedLock, RecursiveRegistryLockCanBeTakenAgainByItsOwner) {
+  std::recursive_timed_mutex m;
+  BoundedLock outer(m);
+  BoundedLock inner(m);
+  EXPECT_TRUE(outer.owns());
+  EXPECT_TRUE(inner.owns());
+}
+
+TEST(Platform, JoinPathUsesSlash) {
+  EXPECT_EQ(JoinPath("/data/base", "meta.dat"), "/data/base/meta.dat");
+  EXPECT_EQ(JoinPath("", "meta.dat"), "/meta.dat");
+}
+
+int32_t PressedOnce() {
+  static int calls = 0;
+  return ++calls == 1 ? 1 : 0;
+}
+
+TEST(Platform, EscapeProbeIsAskedWhenInstalled) {
+  EXPECT_EQ(PollEscape(), 0);
+  LodexSetEscapeProbe(&PressedOnce);
+  EXPECT_EQ(PollEscape(), 1);
+  EXPECT_EQ(PollEscape(), 0);
+  LodexSetEscapeProbe(nullptr);
+  EXPECT_EQ(PollEscape(), 0);
+}
+
+}  // namespace
+}  // namespace lodex
