@@ -2,36 +2,48 @@
 # Builds everything and runs every test: unit tests, the conformance suite, and the
 # engine's tests again under AddressSanitizer + UndefinedBehaviorSanitizer and
 # ThreadSanitizer. Installs missing Debian packages first.
+#
+# Environment (all optional):
+#   LODEX_BUILD_ROOT   build directory prefix (default "build"; also <prefix>-asan, -tsan)
+#   LODEX_CONFORMANCE  the conformance suite's folder (default ../shared/conformance)
+#   LODEX_JOBS         parallel build and test jobs (default: number of processors)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-jobs=$(nproc)
+jobs=${LODEX_JOBS:-$(nproc)}
+out=${LODEX_BUILD_ROOT:-build}
+shared=${LODEX_CONFORMANCE:-$root/../shared/conformance}
 
 scripts/install-deps.sh
 
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
 echo "== build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$jobs"
+cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+cmake --build "$out" -j"$jobs"
 
 echo "== unit tests"
-(cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
+(cd "$out" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
 
 echo "== conformance suite"
-shared="$root/../shared/conformance"
 exclude=(); [ -f tests/conformance-exclude.txt ] && exclude=(--exclude tests/conformance-exclude.txt)
-families=$(cat tests/conformance-families.txt 2>/dev/null | tr -d ' \n')
+families=$(grep -v '^#' tests/conformance-families.txt 2>/dev/null | tr -d ' \n' || true)
 filter=(); [ -n "$families" ] && filter=(--filter "$families")
-python3 "$shared/runner.py" --lib build/engine/libLodex32.so --suite "$shared/suite" \
+python3 "$shared/runner.py" --lib "$out/engine/libLodex32.so" --suite "$shared/suite" \
   --jobs "$jobs" "${filter[@]}" "${exclude[@]}"
 
 echo "== engine tests under ASan + UBSan"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLODEX_BUILD_CATALOG=OFF \
-  -DLODEX_SANITIZE='address;undefined' >/dev/null
-cmake --build build-asan -j"$jobs" --target engine_tests
-(cd build-asan && ctest --output-on-failure -j"$jobs" -L engine)
+cmake -S . -B "$out-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLODEX_BUILD_CATALOG=OFF \
+  -DLODEX_SANITIZE='address;undefined' "${launcher[@]}" >/dev/null
+cmake --build "$out-asan" -j"$jobs" --target engine_tests
+(cd "$out-asan" && ctest --output-on-failure -j"$jobs" -L engine)
 
 echo "== engine tests under TSan"
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLODEX_BUILD_CATALOG=OFF \
-  -DLODEX_SANITIZE=thread >/dev/null
-cmake --build build-tsan -j"$jobs" --target engine_tests
-(cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j"$jobs" -L engine -R 'Thread|Concurren')
+cmake -S . -B "$out-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLODEX_BUILD_CATALOG=OFF \
+  -DLODEX_SANITIZE=thread "${launcher[@]}" >/dev/null
+cmake --build "$out-tsan" -j"$jobs" --target engine_tests
+(cd "$out-tsan" && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j"$jobs" -L engine \
+  -R 'Thread|Concurren')
+
+echo "== all tests passed"
