@@ -1,0 +1,726 @@
+#include "base_builder.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+#include <unordered_map>
+
+#include "encoding.h"
+#include "format/charfreq.h"
+#include "format/coding.h"
+#include "format/data.h"
+#include "format/index2.h"
+#include "format/mapping.h"
+#include "format/meta.h"
+#include "format/post.h"
+#include "format/sort.h"
+#include "format/wordfreq.h"
+#include "out_file.h"
+#include "product_table.h"
+#include "record_coder.h"
+#include "textkeys.h"
+#include "word_index_writer.h"
+
+namespace lodex::build {
+
+namespace fmt = lodex::format;
+namespace fs = std::filesystem;
+
+const std::vector<std::string>& BaseFileNames() {
+  static const std::vector<std::string> names = {"meta.dat",  "charfreq.dat", "wordfreq.dat",
+                                                 "index1.dat", "mapping.dat", "post.dat",
+                                                 "index2.dat", "sort.dat",    "data.dat"};
+  return names;
+}
+
+uint64_t BuildSummary::TotalBytes() const {
+  uint64_t total = 0;
+  for (const FileSummary& f : files) total += f.bytes;
+  return total;
+}
+
+double BuildSummary::CompressionRatio() const {
+  return record_bytes ? static_cast<double>(stored_bytes) / static_cast<double>(record_bytes) : 0.0;
+}
+
+// ---------------------------------------------------------------------------------
+// Words and values
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (IsBlank(s.front()) || s.front() == '\r' || s.front() == '\n')) s.remove_prefix(1);
+  while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
+  return s;
+}
+
+// A number as written in a price list: optional sign, digits, optional decimal comma
+// or point and digits. Counts the significant integer and fraction digits.
+bool ParseNumber(std::string_view s, int* int_digits, int* frac_digits) {
+  size_t i = 0;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+  size_t digits = 0, lead = 0;
+  bool leading = true;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+    if (leading && s[i] == '0') ++lead; else leading = false;
+    ++digits;
+    ++i;
+  }
+  size_t frac = 0, frac_sig = 0;
+  if (i < s.size() && (s[i] == ',' || s[i] == '.')) {
+    ++i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+      ++frac;
+      if (s[i] != '0') frac_sig = frac;
+      ++i;
+    }
+  }
+  if (i != s.size() || digits + frac == 0) return false;
+  *int_digits = static_cast<int>(digits - lead);
+  *frac_digits = static_cast<int>(frac_sig);
+  return true;
+}
+
+std::string NumberWord(std::string_view s) {
+  std::string out;
+  for (char c : s)
+    if (!IsBlank(c)) out.push_back(c);
+  return out;
+}
+
+KeyNormaliser NormaliserFor(const SearchFieldSpec& f) {
+  switch (f.kind) {
+    case SearchKind::kNumeric: return KeyNormaliser::Numeric(f.int_digits, f.frac_digits);
+    case SearchKind::kSplit: return KeyNormaliser::Split(f.split_mode);
+    case SearchKind::kText: break;
+  }
+  return KeyNormaliser::Text();
+}
+
+}  // namespace
+
+bool CellWords(const SearchFieldSpec& field, std::string_view cell, std::vector<std::string>* words,
+               std::string* why) {
+  words->clear();
+  std::vector<std::string_view> pieces;
+  if (field.words == WordMode::kValue) {
+    pieces.push_back(cell);
+  } else {
+    const std::string_view seps =
+        field.words == WordMode::kLine ? kLineSeparators : std::string_view(field.separators);
+    size_t start = 0;
+    for (size_t i = 0; i <= cell.size(); ++i) {
+      if (i == cell.size() || seps.find(cell[i]) != std::string_view::npos) {
+        pieces.push_back(cell.substr(start, i - start));
+        start = i + 1;
+      }
+    }
+  }
+  const CharTable& upper = UpperCaseTable();
+  for (std::string_view piece : pieces) {
+    piece = Trim(piece);
+    if (piece.empty()) continue;
+    std::string word;
+    if (field.kind == SearchKind::kNumeric) {
+      word = NumberWord(piece);
+      int int_digits = 0, frac_digits = 0;
+      if (!ParseNumber(word, &int_digits, &frac_digits)) {
+        *why = "\"" + Windows1252ToUtf8(piece) + "\" is not a number";
+        return false;
+      }
+      if (int_digits > field.int_digits || frac_digits > field.frac_digits) {
+        *why = "\"" + Windows1252ToUtf8(piece) + "\" has more digits than the field holds (" +
+               std::to_string(field.int_digits) + " integer, " + std::to_string(field.frac_digits) +
+               " fraction)";
+        return false;
+      }
+    } else {
+      word = MapThrough(upper, piece);
+    }
+    if (word.size() > static_cast<size_t>(fmt::kMaxWordLength)) {
+      *why = "a word of " + std::to_string(word.size()) + " bytes; words may have at most 255";
+      return false;
+    }
+    words->push_back(std::move(word));
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------
+// Rows
+
+BaseBuilder::BaseBuilder(const BuildSchema& schema, const BuildOptions& options)
+    : schema_(schema), options_(options) {}
+
+bool BaseBuilder::SetHeader(const std::vector<std::string>& header, std::string* error) {
+  header_utf8_.clear();
+  for (const std::string& h : header) header_utf8_.push_back(Windows1252ToUtf8(h));
+  auto column_of = [&](const std::string& name, const std::string& who, int* column) {
+    std::string wanted;
+    if (!Utf8ToWindows1252(name, &wanted)) wanted = name;
+    for (size_t c = 0; c < header.size(); ++c) {
+      if (Trim(header[c]) == wanted) {
+        *column = static_cast<int>(c);
+        return true;
+      }
+    }
+    *error = "column \"" + name + "\" (" + who + ") is not in the header row of the product table";
+    return false;
+  };
+  auto slot_of = [&](int column) {
+    for (size_t s = 0; s < slot_column_.size(); ++s)
+      if (slot_column_[s] == column) return static_cast<int>(s);
+    slot_column_.push_back(column);
+    return static_cast<int>(slot_column_.size() - 1);
+  };
+  int column = 0;
+  for (size_t i = 0; i < schema_.data_fields.size(); ++i) {
+    if (!column_of(schema_.data_fields[i].column, "data_fields[" + std::to_string(i) + "]", &column)) return false;
+    data_slot_.push_back(slot_of(column));
+  }
+  for (size_t i = 0; i < schema_.search_fields.size(); ++i) {
+    if (!column_of(schema_.search_fields[i].column, "search_fields[" + std::to_string(i) + "]", &column)) return false;
+    search_slot_.push_back(slot_of(column));
+  }
+  for (size_t i = 0; i < schema_.sort_fields.size(); ++i) {
+    if (!column_of(schema_.sort_fields[i].column, "sort_fields[" + std::to_string(i) + "]", &column)) return false;
+    sort_slot_.push_back(slot_of(column));
+  }
+  if (!schema_.table_column.empty() && !column_of(schema_.table_column, "table_column", &table_column_))
+    return false;
+  return true;
+}
+
+bool BaseBuilder::AddRow(uint64_t line, const std::vector<std::string_view>& cells, std::string* error) {
+  if (row_offset_.size() + 1 >= fmt::kMaxRecords) {
+    *error = "line " + std::to_string(line) + ": more than " + std::to_string(fmt::kMaxRecords - 1) +
+             " products; a base holds fewer than 2^23 records";
+    return false;
+  }
+  uint16_t table = 0;
+  if (table_column_ >= 0) {
+    const std::string_view name = Trim(cells[table_column_]);
+    size_t t = 0;
+    while (t < schema_.tables.size() && schema_.tables[t] != name) ++t;
+    if (t == schema_.tables.size()) {
+      *error = "line " + std::to_string(line) + ": column \"" + header_utf8_[table_column_] +
+               "\": \"" + Windows1252ToUtf8(name) + "\" is not one of the schema's tables";
+      return false;
+    }
+    table = static_cast<uint16_t>(t);
+  }
+  row_offset_.push_back(arena_.size());
+  row_table_.push_back(table);
+  row_line_.push_back(static_cast<uint32_t>(std::min<uint64_t>(line, UINT32_MAX)));
+  for (int column : slot_column_) {
+    arena_.append(cells[column]);
+    arena_.push_back('\0');
+  }
+  return true;
+}
+
+std::string_view BaseBuilder::Cell(uint32_t row, int slot) const {
+  const char* p = arena_.data() + row_offset_[row];
+  for (int s = 0; s < slot; ++s) p += std::strlen(p) + 1;
+  return std::string_view(p);
+}
+
+std::string BaseBuilder::CellPlace(uint32_t row, int slot) const {
+  return "line " + std::to_string(row_line_[row]) + ": column \"" + header_utf8_[slot_column_[slot]] + "\"";
+}
+
+bool BaseBuilder::Stopped(std::string* error) const {
+  if (options_.stop && options_.stop->load(std::memory_order_relaxed)) {
+    *error = "interrupted";
+    return true;
+  }
+  return false;
+}
+
+void BaseBuilder::Phase(const std::string& name, uint64_t total) const {
+  if (options_.progress) options_.progress->Phase(name, total);
+}
+
+void BaseBuilder::Tick(uint64_t done) const {
+  if (options_.progress) options_.progress->Update(done);
+}
+
+// ---------------------------------------------------------------------------------
+// Writing
+
+bool BaseBuilder::Write(const std::string& dir, BuildSummary* summary, std::string* error) {
+  const auto started = std::chrono::steady_clock::now();
+  const uint32_t n = rows();
+
+  // Bit numbers run table after table; rows keep their order within a table.
+  table_count_.assign(schema_.tables.size(), 0);
+  for (uint16_t t : row_table_) ++table_count_[t];
+  std::vector<uint32_t> next(schema_.tables.size(), 0);
+  for (size_t t = 1; t < next.size(); ++t) next[t] = next[t - 1] + table_count_[t - 1];
+  bit_row_.assign(n, 0);
+  for (uint32_t r = 0; r < n; ++r) bit_row_[next[row_table_[r]]++] = r;
+
+  *summary = BuildSummary();
+  summary->records = n;
+  for (size_t t = 0; t < schema_.tables.size(); ++t) summary->tables.emplace_back(schema_.tables[t], table_count_[t]);
+
+  if (!WriteRecords(dir, summary, error) || !WriteSortFields(dir, error) ||
+      !WriteWordIndex(dir, summary, error) || !WriteMeta(dir, error))
+    return false;
+
+  for (const std::string& name : BaseFileNames()) {
+    std::error_code ec;
+    const uint64_t size = fs::file_size(fs::path(dir) / name, ec);
+    summary->files.push_back({name, ec ? 0 : size});
+  }
+  summary->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  return true;
+}
+
+bool BaseBuilder::WriteRecords(const std::string& dir, BuildSummary* summary, std::string* error) {
+  const uint32_t n = rows();
+  // Zero-run coded records, all in one arena.
+  Phase("coding records", n);
+  std::string coded;
+  coded.reserve(arena_.size() + n);
+  std::vector<uint64_t> coded_at(static_cast<size_t>(n) + 1, 0);
+  std::string record;
+  size_t longest_record = 0, longest_coded = 0;
+  for (uint32_t bit = 0; bit < n; ++bit) {
+    record.clear();
+    for (int slot : data_slot_) {
+      record.append(Cell(bit_row_[bit], slot));
+      record.push_back('\0');
+    }
+    summary->record_bytes += record.size();
+    longest_record = std::max(longest_record, record.size());
+    coded_at[bit] = coded.size();
+    ZeroRunEncode(record, coded);
+    longest_coded = std::max<size_t>(longest_coded, coded.size() - coded_at[bit]);
+    Tick(bit);
+  }
+  coded_at[n] = coded.size();
+  auto coded_record = [&](uint32_t bit) {
+    return std::string_view(coded).substr(coded_at[bit], coded_at[bit + 1] - coded_at[bit]);
+  };
+  if (Stopped(error)) return false;
+
+  // Phrases from a sample, counted over everything, then the code.
+  Phase("choosing phrases", n);
+  PhraseChooser chooser;
+  const uint32_t stride = std::max<uint32_t>(1, n / 40000);
+  for (uint32_t bit = 0; bit < n; bit += stride) chooser.AddSample(coded_record(bit));
+  std::vector<std::string> phrases = chooser.Choose(std::min<size_t>(options_.max_phrases, fmt::kMaxWordfreqEntries));
+  std::vector<uint64_t> usage(kByteSymbols + phrases.size(), 0);
+  {
+    PhraseTrie trie(phrases);
+    for (uint32_t bit = 0; bit < n; ++bit) {
+      CountGreedy(trie, coded_record(bit), usage);
+      Tick(bit);
+    }
+  }
+  phrases = KeepUsedPhrases(phrases, usage, 2);
+  RecordModel model;
+  if (!RecordModel::Build(phrases, usage, &model)) {
+    *error = "the record code cannot be built: " + HuffmanStatusText(model.code.status, model.code.max_length);
+    return false;
+  }
+  if (Stopped(error)) return false;
+
+  // Records in bit order, mapping.dat alongside.
+  Phase("writing records", n);
+  OutFile data, mapping;
+  if (!data.Open(dir + "/data.dat", error) || !mapping.Open(dir + "/mapping.dat", error)) return false;
+  pointer_.assign(n, 0);
+  RecordEncoder encoder(model);
+  std::string stored;
+  size_t longest_stored = 0, last_stored = 0;
+  uint8_t entry[fmt::kMappingEntryBytes];
+  for (uint32_t bit = 0; bit < n; ++bit) {
+    if (data.offset() > fmt::kMaxRecordPointer) {
+      *error = "data.dat would pass 2 GiB; record pointers must stay 31-bit";
+      return false;
+    }
+    pointer_[bit] = static_cast<uint32_t>(data.offset());
+    stored.clear();
+    encoder.Encode(coded_record(bit), stored);
+    data.Append(stored);
+    summary->stored_bytes += stored.size();
+    longest_stored = std::max(longest_stored, stored.size());
+    last_stored = stored.size();
+    fmt::EncodeFixed32(entry, pointer_[bit]);
+    mapping.Append(entry, sizeof entry);
+    if ((bit & 0xFFFF) == 0 && Stopped(error)) return false;
+    Tick(bit);
+  }
+
+  // Every record decodes whole when R covers its stored, zero-run coded and decoded
+  // forms and D = R (see format/data.h).
+  const size_t r = std::max({longest_record, longest_coded, longest_stored, size_t{1}});
+  if (r > (size_t{1} << 30)) {
+    *error = "a record of " + std::to_string(r) + " bytes is too long to store";
+    return false;
+  }
+  read_bytes_ = decode_bytes_ = static_cast<int32_t>(r);
+  summary->read_bytes = summary->decode_bytes = read_bytes_;
+  // No read of R bytes at a record pointer may come up short.
+  data.AppendZeros(n == 0 ? r : r - last_stored);
+  if (!data.Close(error) || !mapping.Close(error)) return false;
+  coded.clear();
+  coded.shrink_to_fit();
+
+  // The weights the engine rebuilds the code from.
+  OutFile charfreq, wordfreq;
+  if (!charfreq.Open(dir + "/charfreq.dat", error) || !wordfreq.Open(dir + "/wordfreq.dat", error)) return false;
+  std::string bytes;
+  for (int b = 0; b < fmt::kCharfreqEntries; ++b) fmt::PutFixed32(bytes, static_cast<uint32_t>(model.charfreq[b]));
+  charfreq.Append(bytes);
+  bytes.clear();
+  for (const Phrase& p : model.phrases) {
+    fmt::PutFixed32(bytes, static_cast<uint32_t>(p.count));
+    bytes.append(p.text);
+    bytes.push_back('\0');
+  }
+  wordfreq.Append(bytes);
+  summary->phrases = model.phrases.size();
+  return charfreq.Close(error) && wordfreq.Close(error);
+}
+
+bool BaseBuilder::WriteSortFields(const std::string& dir, std::string* error) {
+  const uint32_t n = rows();
+  OutFile sort;
+  if (!sort.Open(dir + "/sort.dat", error)) return false;
+  sort_offset_.clear();
+  const CharTable& composed = ComposedTable();
+  for (size_t f = 0; f < schema_.sort_fields.size(); ++f) {
+    const SortFieldSpec& spec = schema_.sort_fields[f];
+    const int slot = sort_slot_[f];
+    Phase("sorting " + Windows1252ToUtf8(spec.name), n);
+    if (sort.offset() > 0xFFFFFFFFu) {
+      *error = "sort.dat would pass 4 GiB";
+      return false;
+    }
+    sort_offset_.push_back(static_cast<uint32_t>(sort.offset()));
+
+    // Numbers compare through fixed-width keys as wide as the widest value.
+    int widest_int = 0, widest_frac = 0;
+    if (spec.collation == Collation::kNumeric) {
+      for (uint32_t bit = 0; bit < n; ++bit) {
+        const std::string_view value = Trim(Cell(bit_row_[bit], slot));
+        if (value.empty()) continue;
+        int i = 0, d = 0;
+        if (!ParseNumber(NumberWord(value), &i, &d)) {
+          *error = CellPlace(bit_row_[bit], slot) + ": \"" + Windows1252ToUtf8(value) +
+                   "\" is not a number (sort field \"" + Windows1252ToUtf8(spec.name) + "\" is numeric)";
+          return false;
+        }
+        widest_int = std::max(widest_int, i);
+        widest_frac = std::max(widest_frac, d);
+      }
+    }
+    std::string keys;
+    std::vector<uint64_t> key_at;
+    std::vector<uint32_t> valued, hollow;
+    for (uint32_t bit = 0; bit < n; ++bit) {
+      const std::string_view raw = Cell(bit_row_[bit], slot);
+      const std::string_view value = Trim(raw);
+      if (value.empty()) {
+        hollow.push_back(bit);
+        continue;
+      }
+      valued.push_back(bit);
+      key_at.push_back(keys.size());
+      switch (spec.collation) {
+        case Collation::kKey: keys.append(MapThrough(composed, value)); break;
+        case Collation::kBytes: keys.append(raw); break;
+        case Collation::kNumeric: keys.append(NumericKey(NumberWord(value), widest_int, widest_frac)); break;
+      }
+      Tick(bit);
+    }
+    key_at.push_back(keys.size());
+    std::vector<uint32_t> order(valued.size());
+    std::iota(order.begin(), order.end(), 0u);
+    auto key = [&](uint32_t i) { return std::string_view(keys).substr(key_at[i], key_at[i + 1] - key_at[i]); };
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return key(a) < key(b); });
+
+    std::string run;
+    run.reserve(static_cast<size_t>(n) * fmt::kSortEntryBytes);
+    for (uint32_t i : order) {
+      fmt::PutFixed32(run, valued[i]);
+      fmt::PutFixed32(run, pointer_[valued[i]]);
+    }
+    for (uint32_t bit : hollow) {
+      fmt::PutFixed32(run, bit | fmt::kHollowMark);
+      fmt::PutFixed32(run, pointer_[bit]);
+    }
+    sort.Append(run);
+    if (Stopped(error)) return false;
+  }
+  return sort.Close(error);
+}
+
+bool BaseBuilder::WriteWordIndex(const std::string& dir, BuildSummary* summary, std::string* error) {
+  const uint32_t n = rows();
+  OutFile index1, index2, post;
+  if (!index1.Open(dir + "/index1.dat", error) || !index2.Open(dir + "/index2.dat", error) ||
+      !post.Open(dir + "/post.dat", error))
+    return false;
+  WordIndexWriter writer(n, &index1, &index2, &post);
+  index1_offset_.clear();
+  std::vector<std::string> cell_words;
+  std::string why;
+  for (size_t f = 0; f < schema_.search_fields.size(); ++f) {
+    const SearchFieldSpec& spec = schema_.search_fields[f];
+    const bool reverse = spec.reverse_of >= 0;
+    const SearchFieldSpec& source = reverse ? schema_.search_fields[spec.reverse_of] : spec;
+    const int slot = search_slot_[f];
+    const KeyNormaliser norm = NormaliserFor(spec);
+    Phase("indexing " + Windows1252ToUtf8(spec.name), n);
+
+    // Words with equal key forms are one word: the bytewise smallest spelling is kept
+    // and their records are united.
+    std::unordered_map<std::string, uint32_t> by_key;
+    std::vector<IndexWord> words;
+    std::vector<std::string> word_keys;
+    for (uint32_t bit = 0; bit < n; ++bit) {
+      const uint32_t row = bit_row_[bit];
+      if (!CellWords(source, Cell(row, slot), &cell_words, &why)) {
+        *error = CellPlace(row, slot) + ": search field \"" + Windows1252ToUtf8(spec.name) + "\": " + why;
+        return false;
+      }
+      for (std::string& w : cell_words) {
+        if (reverse) std::reverse(w.begin(), w.end());
+        std::string key = norm.KeyForm(w);
+        auto [it, inserted] = by_key.try_emplace(std::move(key), static_cast<uint32_t>(words.size()));
+        if (inserted) {
+          words.push_back({std::move(w), {bit}});
+          word_keys.push_back(it->first);
+          continue;
+        }
+        IndexWord& word = words[it->second];
+        if (w < word.stored) word.stored = std::move(w);
+        if (word.postings.back() != bit) word.postings.push_back(bit);
+      }
+      if ((bit & 0xFFFF) == 0 && Stopped(error)) return false;
+      Tick(bit);
+    }
+    if (words.empty()) {
+      *error = "search field " + std::to_string(spec.number) + " \"" + Windows1252ToUtf8(spec.name) +
+               "\" gets no word from any row; a search field needs at least one word";
+      return false;
+    }
+    by_key.clear();
+    std::vector<uint32_t> order(words.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return word_keys[a] < word_keys[b]; });
+    std::vector<const IndexWord*> sorted;
+    sorted.reserve(order.size());
+    uint64_t postings = 0;
+    for (uint32_t i : order) {
+      sorted.push_back(&words[i]);
+      postings += words[i].postings.size();
+    }
+    const int block_words = options_.block_words > 0 ? options_.block_words
+                            : schema_.block_words > 0 ? schema_.block_words
+                                                      : DefaultBlockWords(sorted.size());
+    uint32_t offset = 0;
+    if (!writer.AddField(sorted, block_words, &offset, error)) return false;
+    index1_offset_.push_back(offset);
+    summary->search_fields.push_back({spec.number, spec.name, static_cast<uint32_t>(words.size()), postings});
+  }
+  writer.Finish();
+  return index1.Close(error) && index2.Close(error) && post.Close(error);
+}
+
+bool BaseBuilder::WriteMeta(const std::string& dir, std::string* error) {
+  std::string m;
+  auto put_name = [&](const std::string& name) {
+    m.append(name);
+    m.push_back('\0');
+  };
+  auto put_map = [&](const TableMap& map) {
+    for (uint32_t w : map) fmt::PutFixed32(m, w);
+  };
+  fmt::PutFixed32(m, static_cast<uint32_t>(schema_.data_fields.size()));
+  fmt::PutFixed32(m, static_cast<uint32_t>(schema_.search_fields.size()));
+  fmt::PutFixed32(m, static_cast<uint32_t>(schema_.sort_fields.size()));
+  fmt::PutFixed32(m, static_cast<uint32_t>(schema_.tables.size()));
+  fmt::PutFixed32(m, static_cast<uint32_t>(read_bytes_));
+  fmt::PutFixed32(m, static_cast<uint32_t>(decode_bytes_));
+  for (size_t t = 0; t < schema_.tables.size(); ++t) {
+    put_name(schema_.tables[t]);
+    fmt::PutFixed32(m, table_count_[t]);
+  }
+  for (const DataFieldSpec& f : schema_.data_fields) {
+    fmt::PutFixed16(m, f.number);
+    put_name(f.name);
+    fmt::PutFixed32(m, f.Flags());
+    fmt::PutFixed32(m, f.length);
+    put_map(f.table_map);
+  }
+  for (size_t i = 0; i < schema_.search_fields.size(); ++i) {
+    const SearchFieldSpec& f = schema_.search_fields[i];
+    fmt::PutFixed16(m, f.number);
+    put_name(f.name);
+    fmt::PutFixed32(m, f.Flags());
+    fmt::PutFixed32(m, index1_offset_[i]);
+    fmt::PutFixed32(m, f.LengthWord());
+    put_map(f.table_map);
+  }
+  for (size_t i = 0; i < schema_.sort_fields.size(); ++i) {
+    const SortFieldSpec& f = schema_.sort_fields[i];
+    fmt::PutFixed16(m, f.number);
+    put_name(f.name);
+    fmt::PutFixed32(m, f.Flags());
+    fmt::PutFixed32(m, sort_offset_[i]);
+    fmt::PutFixed32(m, f.length);
+    put_map(f.table_map);
+  }
+  fmt::PutFixed32(m, static_cast<uint32_t>(fmt::kMetaVersion));
+  OutFile meta;
+  if (!meta.Open(dir + "/meta.dat", error)) return false;
+  meta.Append(m);
+  return meta.Close(error);
+}
+
+// ---------------------------------------------------------------------------------
+// The command's job
+
+namespace {
+
+bool ReadFile(const std::string& path, std::string* text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+void RemoveBaseDir(const fs::path& dir) {
+  std::error_code ec;
+  for (const std::string& name : BaseFileNames()) fs::remove(dir / name, ec);
+  fs::remove(dir, ec);
+}
+
+}  // namespace
+
+int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* error) {
+  std::string schema_text;
+  if (!ReadFile(request.schema_path, &schema_text)) {
+    *error = request.schema_path + ": cannot read the schema file";
+    return kExitInput;
+  }
+  BuildSchema schema;
+  if (!ParseSchema(schema_text, &schema, error)) {
+    *error = request.schema_path + ": " + *error;
+    return kExitInput;
+  }
+
+  // Where the base goes: a new directory, or one that holds only base files.
+  const fs::path target = fs::absolute(fs::path(request.out_dir)).lexically_normal();
+  const fs::path out = target.has_filename() ? target : target.parent_path();
+  const fs::path parent = out.parent_path();
+  std::error_code ec;
+  if (!fs::is_directory(parent, ec)) {
+    *error = parent.string() + ": no such directory to build the base in";
+    return kExitOutput;
+  }
+  const bool replacing = fs::exists(out, ec);
+  if (replacing) {
+    if (!fs::is_directory(out, ec)) {
+      *error = out.string() + " exists and is not a directory";
+      return kExitOutput;
+    }
+    const auto& names = BaseFileNames();
+    for (const auto& entry : fs::directory_iterator(out, ec)) {
+      const std::string name = entry.path().filename().string();
+      if (std::find(names.begin(), names.end(), name) == names.end()) {
+        *error = out.string() + " holds \"" + name + "\", which is not a base file; it is not replaced";
+        return kExitOutput;
+      }
+    }
+  }
+
+  TableFormat format;
+  format.encoding = schema.encoding;
+  format.delimiter = schema.delimiter;
+  ProductTable table;
+  if (request.options.progress) request.options.progress->Phase("reading table", 1);
+  if (!table.Load(request.table_path, format, error)) return kExitInput;
+  BaseBuilder builder(schema, request.options);
+  if (!builder.SetHeader(table.header(), error)) {
+    *error = request.table_path + ": " + *error;
+    return kExitInput;
+  }
+  std::string row_error;
+  const bool rows_ok = table.ForEachRow(
+      [&](uint64_t line, const std::vector<std::string_view>& cells) {
+        return builder.AddRow(line, cells, &row_error);
+      },
+      error);
+  if (!rows_ok) {
+    if (!row_error.empty()) *error = request.table_path + ": " + row_error;
+    return kExitInput;
+  }
+
+  std::string temp_template = (parent / ("." + out.filename().string() + ".building-XXXXXX")).string();
+  if (!mkdtemp(temp_template.data())) {
+    *error = parent.string() + ": cannot create a directory to build in: " + std::strerror(errno);
+    return kExitOutput;
+  }
+  const fs::path temp(temp_template);
+  // mkdtemp makes the directory private; the base gets the usual permissions.
+  const mode_t mask = umask(0);
+  umask(mask);
+  chmod(temp_template.c_str(), 0777 & ~mask);
+  if (!builder.Write(temp.string(), summary, error)) {
+    RemoveBaseDir(temp);
+    if (request.options.stop && request.options.stop->load()) return kExitInterrupted;
+    return error->find("cannot create") != std::string::npos ||
+                   error->find("write failed") != std::string::npos
+               ? kExitOutput
+               : kExitInput;
+  }
+  if (request.options.stop && request.options.stop->load()) {
+    RemoveBaseDir(temp);
+    *error = "interrupted";
+    return kExitInterrupted;
+  }
+
+  // Swap the finished base into place.
+  fs::path old;
+  if (replacing) {
+    std::string old_template = (parent / ("." + out.filename().string() + ".old-XXXXXX")).string();
+    if (!mkdtemp(old_template.data())) {
+      RemoveBaseDir(temp);
+      *error = parent.string() + ": cannot make room for the old base";
+      return kExitOutput;
+    }
+    old = old_template;
+    fs::remove(old, ec);
+    fs::rename(out, old, ec);
+    if (ec) {
+      RemoveBaseDir(temp);
+      *error = out.string() + ": cannot move the old base aside: " + ec.message();
+      return kExitOutput;
+    }
+  }
+  fs::rename(temp, out, ec);
+  if (ec) {
+    if (!old.empty()) fs::rename(old, out, ec);
+    RemoveBaseDir(temp);
+    *error = out.string() + ": cannot put the new base in place";
+    return kExitOutput;
+  }
+  if (!old.empty()) RemoveBaseDir(old);
+  return kExitOk;
+}
+
+}  // namespace lodex::build

@@ -1,0 +1,135 @@
+// Building a base: product rows in, the nine files out. BaseBuilder keeps the rows'
+// needed cells in one arena, then writes the records (data.dat, mapping.dat and the
+// code in charfreq.dat and wordfreq.dat), the sort runs (sort.dat), the word index
+// (index1.dat, index2.dat, post.dat) and last the schema (meta.dat).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "build_schema.h"
+#include "progress.h"
+
+namespace lodex::build {
+
+struct BuildOptions {
+  size_t max_phrases = 5000;
+  int block_words = 0;  // > 0 overrides the schema and the default
+  Progress* progress = nullptr;
+  const std::atomic<bool>* stop = nullptr;  // set from outside to abandon the build
+};
+
+struct SearchFieldSummary {
+  uint16_t number = 0;
+  std::string name;  // Windows-1252
+  uint32_t words = 0;
+  uint64_t postings = 0;
+};
+
+struct FileSummary {
+  std::string name;
+  uint64_t bytes = 0;
+};
+
+struct BuildSummary {
+  uint32_t records = 0;
+  std::vector<std::pair<std::string, uint32_t>> tables;  // name (Windows-1252), records
+  std::vector<SearchFieldSummary> search_fields;
+  uint64_t record_bytes = 0;  // decoded records, all together
+  uint64_t stored_bytes = 0;  // their stored forms in data.dat, without padding
+  int32_t read_bytes = 0;
+  int32_t decode_bytes = 0;
+  size_t phrases = 0;
+  std::vector<FileSummary> files;
+  double seconds = 0;
+
+  uint64_t TotalBytes() const;
+  // Stored bytes per decoded byte of the records (below 1 is smaller).
+  double CompressionRatio() const;
+};
+
+// The words one cell gives a search field, in stored form: upper case for text and
+// split fields, the number without blanks for numeric fields. Empty pieces give no
+// word. False with a reason when a word is too long or not a number the field holds.
+bool CellWords(const SearchFieldSpec& field, std::string_view cell, std::vector<std::string>* words,
+               std::string* why);
+
+class BaseBuilder {
+ public:
+  BaseBuilder(const BuildSchema& schema, const BuildOptions& options);
+
+  // Finds the schema's columns in the header row (Windows-1252 names).
+  bool SetHeader(const std::vector<std::string>& header, std::string* error);
+  // Takes one product row; `line` is where it starts in the table, for messages.
+  bool AddRow(uint64_t line, const std::vector<std::string_view>& cells, std::string* error);
+  uint32_t rows() const { return static_cast<uint32_t>(row_offset_.size()); }
+
+  // Writes the nine files into the existing directory dir.
+  bool Write(const std::string& dir, BuildSummary* summary, std::string* error);
+
+ private:
+  std::string_view Cell(uint32_t row, int slot) const;
+  std::string CellPlace(uint32_t row, int slot) const;  // "line N: column "X"" for messages
+  bool Stopped(std::string* error) const;
+  void Phase(const std::string& name, uint64_t total) const;
+  void Tick(uint64_t done) const;
+
+  bool WriteRecords(const std::string& dir, BuildSummary* summary, std::string* error);
+  bool WriteSortFields(const std::string& dir, std::string* error);
+  bool WriteWordIndex(const std::string& dir, BuildSummary* summary, std::string* error);
+  bool WriteMeta(const std::string& dir, std::string* error);
+
+  const BuildSchema& schema_;
+  BuildOptions options_;
+
+  std::vector<std::string> header_utf8_;
+  std::vector<int> slot_column_;     // slot -> header column
+  std::vector<int> data_slot_;       // per data field
+  std::vector<int> search_slot_;     // per search field
+  std::vector<int> sort_slot_;       // per sort field
+  int table_column_ = -1;
+
+  std::string arena_;                // per row: each slot's text and a NUL
+  std::vector<uint64_t> row_offset_;
+  std::vector<uint16_t> row_table_;
+  std::vector<uint32_t> row_line_;
+
+  // Filled by Write.
+  std::vector<uint32_t> bit_row_;    // bit number -> row
+  std::vector<uint32_t> table_count_;
+  std::vector<uint32_t> pointer_;    // bit number -> record pointer
+  std::vector<uint32_t> index1_offset_;
+  std::vector<uint32_t> sort_offset_;
+  int32_t read_bytes_ = 0;
+  int32_t decode_bytes_ = 0;
+};
+
+// Exit codes of lodex-build.
+enum ExitCode : int {
+  kExitOk = 0,
+  kExitInput = 1,       // the schema or the product table is wrong or cannot be stored
+  kExitUsage = 2,       // wrong command line
+  kExitOutput = 3,      // the base cannot be written where asked
+  kExitInterrupted = 130,
+};
+
+struct BuildRequest {
+  std::string schema_path;
+  std::string table_path;
+  std::string out_dir;
+  BuildOptions options;
+};
+
+// The whole build: reads the schema and the table, builds into a new directory next
+// to out_dir and only then puts it in out_dir's place, so a failed or interrupted build
+// leaves no half-written base. An existing out_dir is replaced only when it holds
+// nothing but base files. Answers an ExitCode; error holds the message.
+int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* error);
+
+// The nine file names of a base.
+const std::vector<std::string>& BaseFileNames();
+
+}  // namespace lodex::build

@@ -1,0 +1,60 @@
+#include "out_file.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace lodex::build {
+
+namespace {
+constexpr size_t kBufferBytes = 1 << 20;
+}
+
+OutFile::~OutFile() {
+  if (file_) std::fclose(file_);
+}
+
+bool OutFile::Open(const std::string& path, std::string* error) {
+  path_ = path;
+  file_ = std::fopen(path.c_str(), "wb");
+  if (!file_) {
+    *error = path + ": cannot create: " + std::strerror(errno);
+    return false;
+  }
+  std::setvbuf(file_, nullptr, _IOFBF, kBufferBytes);
+  return true;
+}
+
+void OutFile::Append(std::string_view bytes) {
+  offset_ += bytes.size();
+  if (in_memory_) {
+    memory_.append(bytes);
+    return;
+  }
+  if (!file_ || failed_) return;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
+}
+
+void OutFile::AppendZeros(size_t n) {
+  static const char kZeros[4096] = {};
+  while (n > 0) {
+    const size_t k = n < sizeof kZeros ? n : sizeof kZeros;
+    Append(kZeros, k);
+    n -= k;
+  }
+}
+
+bool OutFile::Close(std::string* error) {
+  if (in_memory_) return true;
+  if (!file_) return false;
+  const int saved = errno;
+  if (std::fflush(file_) != 0) failed_ = true;
+  if (std::fclose(file_) != 0) failed_ = true;
+  file_ = nullptr;
+  if (failed_) {
+    *error = path_ + ": write failed: " + std::strerror(errno ? errno : saved);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace lodex::build

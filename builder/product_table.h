@@ -1,0 +1,59 @@
+// Reading a product table: a header row, then one row per product, tab-separated or
+// CSV (comma or semicolon) with double-quoted cells ("" inside a quoted cell is one
+// quote; quoted cells may hold delimiters and line breaks). UTF-8 or Windows-1252;
+// cells are handed on in Windows-1252.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lodex::build {
+
+struct TableFormat {
+  std::string encoding = "auto";  // "auto", "utf-8", "windows-1252"
+  char delimiter = 0;             // 0: taken from the header row
+};
+
+// One row: the line it starts on (1 = header) and its cells, Windows-1252. Answers
+// false to stop reading (the reader then answers false with the sink's error).
+using RowSink = std::function<bool(uint64_t line, const std::vector<std::string_view>& cells)>;
+
+class ProductTable {
+ public:
+  // Reads the whole file and converts it to Windows-1252. False with a message when
+  // the file cannot be read or holds text that Windows-1252 cannot represent.
+  bool Load(const std::string& path, const TableFormat& format, std::string* error);
+  // The same from text in memory (name is used in messages).
+  bool LoadText(std::string text, const std::string& name, const TableFormat& format,
+                std::string* error);
+
+  const std::vector<std::string>& header() const { return header_; }  // Windows-1252
+  bool was_utf8() const { return was_utf8_; }
+  char delimiter() const { return delimiter_; }
+  uint64_t bytes() const { return source_bytes_; }
+
+  // Calls sink for every data row. False with a message naming the line (and column)
+  // for a malformed row or when sink answers false.
+  bool ForEachRow(const RowSink& sink, std::string* error) const;
+
+ private:
+  // Splits the next row starting at pos; false with a message when it is malformed.
+  bool NextRow(size_t& pos, uint64_t& line, std::vector<std::string_view>& cells,
+               std::vector<std::string>& scratch, std::string* error) const;
+  // Line and column (header name) of a byte offset of the source text.
+  std::string Where(const std::string& source, size_t offset) const;
+
+  std::string name_;
+  std::string text_;  // Windows-1252
+  std::vector<std::string> header_;
+  size_t body_ = 0;   // offset of the first data row in text_
+  uint64_t body_line_ = 2;
+  char delimiter_ = '\t';
+  bool was_utf8_ = false;
+  uint64_t source_bytes_ = 0;
+};
+
+}  // namespace lodex::build
