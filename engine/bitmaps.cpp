@@ -84,7 +84,12 @@ void AndNotInto(Bitmap& dst, const Bitmap& src) {
   for (size_t i = 0; i < n; ++i) dst[i] &= static_cast<uint8_t>(~src[i]);
 }
 
-void BitmapState::Init(const Base& base) { Reset({}, base.bitmap_bytes); }
+void BitmapState::Init(const Base& base) {
+  std::vector<uint32_t> records;
+  records.reserve(base.schema.tables.size());
+  for (const TableInfo& t : base.schema.tables) records.push_back(t.record_count);
+  Reset(records, base.bitmap_bytes);
+}
 
 void BitmapState::Reset(const std::vector<uint32_t>& table_records, uint32_t bitmap_bytes) {
   current.assign(bitmap_bytes, 0);

@@ -1,10 +1,47 @@
-// Sorting: order mode and the session's sorted list in the base's list file.
+// Sorting: a session's sort conditions, its order mode and its sorted list in the base's
+// list file, built by filtering a presorted sort.dat run through the session's hits.
 #pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace lodex {
 
 struct Base;
+struct Session;
 
-struct SortState { void Init(const Base&) {} };
+// Order modes of a session: hit k is the k-th set bit of the included tables, or entry
+// k of the sorted list.
+inline constexpr int16_t kSortedListOrder = 1;
+inline constexpr int16_t kBitmapOrder = 2;
+
+// sort.dat entries (and sorted-list entries) moved per piece.
+inline constexpr int32_t kSortPieceEntries = 2048;
+
+struct SortState {
+  int16_t field_index = 0;  // index of the sort field (0 sorts by the first one)
+  int16_t direction = 0;    // 0 ascending, anything else descending
+  int16_t order_mode = kBitmapOrder;
+  int32_t list_offset = 0;  // where the session's sorted list starts in the list file
+
+  void Init(const Base& base);
+};
+
+// One entry of a sorted list or sort.dat run.
+struct ListEntry {
+  uint32_t record = 0;   // base-wide bit number (hollow mark cleared in lists)
+  uint32_t pointer = 0;  // record pointer in data.dat
+};
+
+// Reads entry k of the session's sorted list under the base's fetch lock. Answers 0,
+// -120 when the lock could not be had, or -202 when the list holds no such entry.
+int32_t ReadListEntry(const Session& session, Base& base, int64_t k, ListEntry& entry);
+
+// Sorts the session's current hits by its stored conditions into the list file.
+void SortHits(Session& session, Base& base);
+
+// "~list<base hex>HOLLOW.tmp" in the temporary directory.
+std::string HollowFilePath(const Base& base);
 
 }  // namespace lodex

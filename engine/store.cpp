@@ -1,15 +1,71 @@
 #include "store.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 
 #include "base.h"
+#include "errors.h"
+#include "format/coding.h"
+#include "format/mapping.h"
+#include "platform.h"
 #include "session.h"
+#include "sort.h"
 
 namespace lodex {
 
+namespace {
+
+// Mapping-window entries that could not be read: they name no record.
+constexpr uint32_t kUnreadPointer = 0xFFFFFFFFu;
+
+// Reads the stored form at pointer into buffer 1 and decodes it there. The caller holds
+// the fetch lock. Bytes that cannot be read (a pointer outside data.dat, a short file)
+// read as zero, so a damaged record decodes to empty or cut texts.
+void DecodeCurrent(RecordState& r, Base& base, int64_t pointer) {
+  const size_t want = static_cast<size_t>(r.read_bytes);
+  size_t got = 0;
+  std::FILE* data = base.files.data.get();
+  if (data && pointer >= 0 && std::fseek(data, static_cast<long>(pointer), SEEK_SET) == 0) {
+    got = std::fread(r.buffer1.data(), 1, want, data);
+  }
+  std::memset(r.buffer1.data() + got, 0, want - got);
+  // The last byte of buffer 1 is never written, so every field text ends inside it.
+  base.codec.DecodeRecord(r.buffer1.data(), r.buffer2.data(), r.buffer1.size() - 1,
+                          r.read_bytes, r.decode_bytes);
+  r.ClearFieldCache();
+}
+
+// Record pointers of hits first .. first + n - 1 around hit h, in bitmap order.
+void RefillPrefetch(Session& s, const Base& base, int32_t h) {
+  RecordState& r = s.records;
+  BitmapState& bm = s.bitmaps;
+  const HitCursor saved = bm.cursor;
+  const int64_t first = std::max<int64_t>(int64_t{h} - r.before, 0);
+  const int64_t last = std::min<int64_t>(first + r.before + r.after - 1, int64_t{bm.hit_total} - 1);
+  for (int64_t k = first; k <= last; ++k) {
+    const int32_t bit = bm.MoveCursor(static_cast<int32_t>(k));
+    const int64_t p = bit < 0 ? kNoRecord : MappingLookup(s, base, bit);
+    r.prefetch[static_cast<size_t>(k - first)] = static_cast<uint32_t>(p);
+  }
+  bm.cursor = saved;
+  r.pre_first = static_cast<int32_t>(first);
+  r.pre_last = static_cast<int32_t>(last);
+}
+
+// The record pointer of hit h in bitmap order: the hit cursor gives its bit, the
+// mapping window its pointer.
+int64_t PointerOfHit(Session& s, const Base& base, int32_t h) {
+  const int32_t bit = s.bitmaps.MoveCursor(h);
+  return bit < 0 ? kNoRecord : MappingLookup(s, base, bit);
+}
+
+}  // namespace
+
 void RecordState::Init(const Base& base) {
-  (void)base;
-  Reset(0, 0, 0, 0);
+  const Schema& schema = base.schema;
+  Reset(schema.record_read_bytes, schema.record_decode_bytes, schema.data.count(),
+        schema.total_records);
 }
 
 void RecordState::Reset(int32_t record_read_bytes, int32_t record_decode_bytes,
@@ -23,14 +79,108 @@ void RecordState::Reset(int32_t record_read_bytes, int32_t record_decode_bytes,
   map_window.assign(kMappingWindow, 0);
   map_first = map_last = -1;
   map_hits = map_loads = 0;
-  const int32_t n = static_cast<int32_t>(std::min<uint32_t>(total_records, kDefaultPrefetch));
-  prefetch.assign(n, 0);
-  pre_first = pre_last = -1;
-  before = 0;
-  after = n;
+  SetPrefetchPolicy(*this, total_records, 0, kDefaultPrefetch);
   current_ptr = 0;
 }
 
 void RecordState::ClearFieldCache() { std::fill(fields.begin(), fields.end(), nullptr); }
+
+void SetPrefetchPolicy(RecordState& r, uint32_t total_records, int32_t before, int32_t after) {
+  const int64_t b = std::max(before, 0);
+  const int64_t a = std::max(after, 0);
+  if (int64_t{total_records} >= b + a) {
+    r.before = static_cast<int32_t>(b);
+    r.after = static_cast<int32_t>(a);
+  } else {
+    r.before = 0;
+    r.after = static_cast<int32_t>(std::min<uint32_t>(total_records, INT32_MAX));
+  }
+  r.prefetch.assign(static_cast<size_t>(r.before) + static_cast<size_t>(r.after), 0);
+  r.InvalidatePrefetch();
+}
+
+int64_t MappingLookup(Session& session, const Base& base, int64_t bit) {
+  RecordState& r = session.records;
+  if (bit < 0 || bit >= static_cast<int64_t>(base.schema.total_records)) return kNoRecord;
+  if (bit >= r.map_first && bit <= r.map_last) {
+    ++r.map_hits;
+    return r.map_window[static_cast<size_t>(bit - r.map_first)];
+  }
+  // Load a window that starts at the bit that missed.
+  r.map_first = static_cast<int32_t>(bit);
+  r.map_last = static_cast<int32_t>(bit + kMappingWindow - 1);
+  uint8_t raw[kMappingWindow * format::kMappingEntryBytes];
+  size_t got = 0;
+  std::FILE* f = base.files.mapping.get();
+  if (f && std::fseek(f, static_cast<long>(format::MappingOffset(static_cast<uint32_t>(bit))),
+                      SEEK_SET) == 0) {
+    got = std::fread(raw, 1, sizeof raw, f) / format::kMappingEntryBytes;
+  }
+  for (size_t i = 0; i < got; ++i) r.map_window[i] = format::DecodeFixed32(raw + 4 * i);
+  // Entries past a short mapping.dat name no record rather than an older window's.
+  std::fill(r.map_window.begin() + got, r.map_window.end(), kUnreadPointer);
+  ++r.map_loads;
+  return r.map_window[0];
+}
+
+int32_t FetchHit(Session& s, Base& base, int32_t hit, bool optimized) {
+  BoundedLock lock(base.fetch_lock);
+  if (!lock.owns()) return ERROR_BadOperationScene;
+  RecordState& r = s.records;
+  if (hit < 0 || hit >= s.bitmaps.hit_total) {
+    r.ClearFieldCache();
+    return ERROR_BadRecord;
+  }
+  int64_t pointer = kNoRecord;
+  if (s.sort.order_mode != kBitmapOrder) {
+    ListEntry e;
+    if (ReadListEntry(s, base, hit, e) == 0) pointer = e.pointer;
+  } else if (optimized) {
+    if (hit < r.pre_first || hit > r.pre_last) RefillPrefetch(s, base, hit);
+    if (hit >= r.pre_first && hit <= r.pre_last) {
+      pointer = r.prefetch[static_cast<size_t>(hit - r.pre_first)];
+    } else {
+      pointer = PointerOfHit(s, base, hit);  // a window too small to hold any hit
+    }
+  } else {
+    pointer = PointerOfHit(s, base, hit);
+  }
+  if (pointer == kUnreadPointer) pointer = kNoRecord;
+  r.current_ptr = static_cast<int32_t>(pointer);
+  DecodeCurrent(r, base, pointer);
+  return 0;
+}
+
+int32_t FetchPointer(Session& s, Base& base, int64_t pointer) {
+  BoundedLock lock(base.fetch_lock);
+  if (!lock.owns()) return ERROR_BadOperationScene;
+  s.records.current_ptr = static_cast<int32_t>(pointer);
+  DecodeCurrent(s.records, base, pointer);
+  return 0;
+}
+
+const char* FieldText(Session& s, const Base& base, int32_t field_number) {
+  const int32_t index = base.schema.data.by_number.Find(field_number);
+  RecordState& r = s.records;
+  if (index < 0 || static_cast<size_t>(index) >= r.fields.size()) return nullptr;
+  if (r.fields[index]) return r.fields[index];
+  // One pass over buffer 1: each field starts after the previous NUL; a field that runs
+  // into the read limit is cut before it and the next field starts again at 0.
+  char* buf = reinterpret_cast<char*>(r.buffer1.data());
+  const int32_t limit = r.read_bytes;
+  int32_t pos = 0;
+  for (size_t i = 0; i < r.fields.size(); ++i) {
+    r.fields[i] = buf + pos;
+    int32_t end = pos;
+    while (end < limit && buf[end] != 0) ++end;
+    if (end < limit) {
+      pos = end + 1;
+    } else {
+      if (limit > 0) buf[limit - 1] = 0;
+      pos = 0;
+    }
+  }
+  return r.fields[index];
+}
 
 }  // namespace lodex

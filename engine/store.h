@@ -52,8 +52,29 @@ struct RecordState {
   void ClearFieldCache();
 };
 
+// A record pointer that names no record: fetching it gives a record of empty texts.
+inline constexpr int64_t kNoRecord = -1;
+
 // Mapping lookup: bit number to record pointer through the session's mapping window
-// (counts a hit or a load). -1 when the bit lies beyond the base's records.
+// (counts a hit or a load). kNoRecord for a bit outside the base's records. The caller
+// holds the base's fetch lock (mapping.dat is shared by all sessions).
 int64_t MappingLookup(Session& session, const Base& base, int64_t bit);
+
+// Makes the hit the session's current record and decodes it (APIFetchRecord, and with
+// optimized APIFetchRecordOptimized). Takes the base's fetch lock. Answers 0, -104 for a
+// hit outside 0 .. hit total - 1, or -120 when the fetch lock could not be had. A hit
+// that cannot be placed gives a record of empty texts.
+int32_t FetchHit(Session& session, Base& base, int32_t hit, bool optimized);
+
+// Makes the record at that data.dat offset current (APIFetchRecordByPtr); takes the
+// fetch lock. Answers 0 or -120.
+int32_t FetchPointer(Session& session, Base& base, int64_t pointer);
+
+// The text of the data field with that number in the current record, or null when no
+// data field has it. Splits the record on first use after a decode.
+const char* FieldText(Session& session, const Base& base, int32_t field_number);
+
+// Sets the prefetch window's before and after (negative values count as 0) and empties it.
+void SetPrefetchPolicy(RecordState& records, uint32_t total_records, int32_t before, int32_t after);
 
 }  // namespace lodex
