@@ -64,7 +64,7 @@ bool ProductTable::LoadText(std::string text, const std::string& name, const Tab
   size_t pos = 0;
   uint64_t line = 1;
   std::vector<std::string_view> cells;
-  std::vector<std::string> scratch;
+  std::deque<std::string> scratch;
   if (pos >= text_.size()) {
     *error = name_ + ": the product table is empty (no header row)";
     return false;
@@ -77,7 +77,7 @@ bool ProductTable::LoadText(std::string text, const std::string& name, const Tab
 }
 
 bool ProductTable::NextRow(size_t& pos, uint64_t& line, std::vector<std::string_view>& cells,
-                           std::vector<std::string>& scratch, std::string* error) const {
+                           std::deque<std::string>& scratch, std::string* error) const {
   cells.clear();
   size_t used_scratch = 0;
   const std::string& t = text_;
@@ -139,7 +139,7 @@ bool ProductTable::ForEachRow(const RowSink& sink, std::string* error) const {
   size_t pos = body_;
   uint64_t line = body_line_;
   std::vector<std::string_view> cells;
-  std::vector<std::string> scratch;
+  std::deque<std::string> scratch;
   while (pos < text_.size()) {
     const uint64_t row_line = line;
     if (!NextRow(pos, line, cells, scratch, error)) return false;
@@ -170,7 +170,8 @@ std::string ProductTable::Where(const std::string& source, size_t offset) const 
   size_t pos = 0;
   uint64_t line = 1;
   std::vector<std::string_view> cells, header;
-  std::vector<std::string> scratch, header_store;
+  std::deque<std::string> scratch;
+  std::vector<std::string> header_store;
   std::string ignored;
   bool first = true;
   while (pos < source.size()) {

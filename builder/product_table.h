@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -42,7 +43,7 @@ class ProductTable {
  private:
   // Splits the next row starting at pos; false with a message when it is malformed.
   bool NextRow(size_t& pos, uint64_t& line, std::vector<std::string_view>& cells,
-               std::vector<std::string>& scratch, std::string* error) const;
+               std::deque<std::string>& scratch, std::string* error) const;
   // Line and column (header name) of a byte offset of the source text.
   std::string Where(const std::string& source, size_t offset) const;
 
