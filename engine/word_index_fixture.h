@@ -102,10 +102,11 @@ inline TempFile FileWith(const std::string& bytes) {
   return file;
 }
 
-// A loaded index over temporary files, with text-field key forms for every field.
-class LoadedIndex {
+// The temporary index2.dat and post.dat of an index loaded into a WordIndex (which may
+// sit inside a Base), with text-field key forms for every field.
+class IndexFiles {
  public:
-  LoadedIndex(const IndexImages& images, uint32_t total_records)
+  IndexFiles(WordIndex& index, const IndexImages& images, uint32_t total_records)
       : index2_(FileWith(images.index2)), post_(FileWith(images.post)) {
     std::vector<KeyFormFn> keys;
     for (size_t f = 0; f < images.field_starts.size(); ++f) {
@@ -117,17 +118,28 @@ class LoadedIndex {
                             images.field_starts, std::move(keys), index2_.get(), post_.get(),
                             images.post.size(), total_records);
   }
-  LoadedIndex(const std::vector<std::vector<IndexWord>>& fields, uint32_t total_records,
-              uint32_t block_words = 4)
-      : LoadedIndex(WriteIndex(fields, total_records, block_words), total_records) {}
-
-  WordIndex index;
   bool exact_end() const { return exact_end_; }
 
  private:
   TempFile index2_;
   TempFile post_;
   bool exact_end_ = false;
+};
+
+// A WordIndex of its own over temporary files.
+class LoadedIndex {
+ public:
+  LoadedIndex(const IndexImages& images, uint32_t total_records)
+      : files_(index, images, total_records) {}
+  LoadedIndex(const std::vector<std::vector<IndexWord>>& fields, uint32_t total_records,
+              uint32_t block_words = 4)
+      : LoadedIndex(WriteIndex(fields, total_records, block_words), total_records) {}
+
+  WordIndex index;
+  bool exact_end() const { return files_.exact_end(); }
+
+ private:
+  IndexFiles files_;
 };
 
 // The set bits of a bitmap below total.
