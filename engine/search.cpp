@@ -444,6 +444,7 @@ extern "C" LODEX_API int32_t APISearch(int32_t session) {
       Recount(s);
     }
     Recount(s);
+    s.sort.order_mode = kBitmapOrder;
     return 0;
   } catch (...) {
     return FAULT_Search;
