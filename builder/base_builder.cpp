@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <numeric>
+#include <thread>
 #include <unordered_map>
 
 #include "encoding.h"
@@ -94,6 +95,28 @@ std::string NumberWord(std::string_view s) {
   for (char c : s)
     if (!IsBlank(c)) out.push_back(c);
   return out;
+}
+
+// The build uses at most two threads: the machines it runs on are small and shared.
+unsigned Workers() { return std::clamp(std::thread::hardware_concurrency(), 1u, 2u); }
+
+// Runs task(0) .. task(count - 1) on the workers; task 0 runs on the calling thread.
+template <class Task>
+void ParallelFor(size_t count, Task&& task) {
+  std::atomic<size_t> next{1};
+  auto worker = [&] {
+    for (size_t t = next++; t < count; t = next++) task(t);
+  };
+  std::vector<std::thread> threads;
+  for (unsigned w = 1; w < Workers() && w < count; ++w) threads.emplace_back(worker);
+  if (count > 0) task(0);
+  worker();
+  for (std::thread& t : threads) t.join();
+}
+
+// Bit ranges [first, last) of part p of parts.
+std::pair<uint32_t, uint32_t> Range(uint32_t n, size_t p, size_t parts) {
+  return {static_cast<uint32_t>(uint64_t{n} * p / parts), static_cast<uint32_t>(uint64_t{n} * (p + 1) / parts)};
 }
 
 KeyNormaliser NormaliserFor(const SearchFieldSpec& f) {
@@ -246,7 +269,11 @@ bool BaseBuilder::Stopped(std::string* error) const {
 }
 
 void BaseBuilder::Phase(const std::string& name, uint64_t total) const {
-  if (options_.progress) options_.progress->Phase(name, total);
+  if (options_.progress && !name.empty()) options_.progress->Phase(name, total);
+  const auto now = std::chrono::steady_clock::now();
+  if (!phases_.empty()) phases_.back().second = std::chrono::duration<double>(now - phase_start_).count();
+  phases_.emplace_back(name, 0.0);
+  phase_start_ = now;
 }
 
 void BaseBuilder::Tick(uint64_t done) const {
@@ -281,6 +308,9 @@ bool BaseBuilder::Write(const std::string& dir, BuildSummary* summary, std::stri
     const uint64_t size = fs::file_size(fs::path(dir) / name, ec);
     summary->files.push_back({name, ec ? 0 : size});
   }
+  Phase("", 0);
+  phases_.pop_back();
+  summary->phases = phases_;
   summary->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   return true;
 }
@@ -321,11 +351,18 @@ bool BaseBuilder::WriteRecords(const std::string& dir, BuildSummary* summary, st
   std::vector<std::string> phrases = chooser.Choose(std::min<size_t>(options_.max_phrases, fmt::kMaxWordfreqEntries));
   std::vector<uint64_t> usage(kByteSymbols + phrases.size(), 0);
   {
-    PhraseTrie trie(phrases);
-    for (uint32_t bit = 0; bit < n; ++bit) {
-      CountGreedy(trie, coded_record(bit), usage);
-      Tick(bit);
-    }
+    const PhraseTrie trie(phrases);
+    const size_t parts = Workers();
+    std::vector<std::vector<uint64_t>> counted(parts, usage);
+    ParallelFor(parts, [&](size_t p) {
+      const auto [first, last] = Range(n, p, parts);
+      for (uint32_t bit = first; bit < last; ++bit) {
+        CountGreedy(trie, coded_record(bit), counted[p]);
+        if (p == 0) Tick(bit * parts);
+      }
+    });
+    for (const auto& c : counted)
+      for (size_t s = 0; s < usage.size(); ++s) usage[s] += c[s];
   }
   phrases = KeepUsedPhrases(phrases, usage, 2);
   RecordModel model;
@@ -340,26 +377,42 @@ bool BaseBuilder::WriteRecords(const std::string& dir, BuildSummary* summary, st
   OutFile data, mapping;
   if (!data.Open(dir + "/data.dat", error) || !mapping.Open(dir + "/mapping.dat", error)) return false;
   pointer_.assign(n, 0);
-  RecordEncoder encoder(model);
-  std::string stored;
+  const size_t parts = Workers();
+  std::vector<std::string> stored(parts);
+  std::vector<std::vector<uint32_t>> stored_length(parts);
+  ParallelFor(parts, [&](size_t p) {
+    RecordEncoder encoder(model);
+    const auto [first, last] = Range(n, p, parts);
+    for (uint32_t bit = first; bit < last; ++bit) {
+      const size_t before = stored[p].size();
+      encoder.Encode(coded_record(bit), stored[p]);
+      stored_length[p].push_back(static_cast<uint32_t>(stored[p].size() - before));
+      if (p == 0) Tick(bit * parts);
+    }
+  });
+  if (Stopped(error)) return false;
   size_t longest_stored = 0, last_stored = 0;
   uint8_t entry[fmt::kMappingEntryBytes];
-  for (uint32_t bit = 0; bit < n; ++bit) {
-    if (data.offset() > fmt::kMaxRecordPointer) {
-      *error = "data.dat would pass 2 GiB; record pointers must stay 31-bit";
-      return false;
+  uint32_t bit = 0;
+  for (size_t p = 0; p < parts; ++p) {
+    size_t at = 0;
+    for (uint32_t length : stored_length[p]) {
+      if (data.offset() > fmt::kMaxRecordPointer) {
+        *error = "data.dat would pass 2 GiB; record pointers must stay 31-bit";
+        return false;
+      }
+      pointer_[bit] = static_cast<uint32_t>(data.offset());
+      data.Append(std::string_view(stored[p]).substr(at, length));
+      at += length;
+      summary->stored_bytes += length;
+      longest_stored = std::max<size_t>(longest_stored, length);
+      last_stored = length;
+      fmt::EncodeFixed32(entry, pointer_[bit]);
+      mapping.Append(entry, sizeof entry);
+      ++bit;
     }
-    pointer_[bit] = static_cast<uint32_t>(data.offset());
-    stored.clear();
-    encoder.Encode(coded_record(bit), stored);
-    data.Append(stored);
-    summary->stored_bytes += stored.size();
-    longest_stored = std::max(longest_stored, stored.size());
-    last_stored = stored.size();
-    fmt::EncodeFixed32(entry, pointer_[bit]);
-    mapping.Append(entry, sizeof entry);
-    if ((bit & 0xFFFF) == 0 && Stopped(error)) return false;
-    Tick(bit);
+    stored[p].clear();
+    stored[p].shrink_to_fit();
   }
 
   // Every record decodes whole when R covers its stored, zero-run coded and decoded
@@ -467,6 +520,60 @@ bool BaseBuilder::WriteSortFields(const std::string& dir, std::string* error) {
   return sort.Close(error);
 }
 
+bool BaseBuilder::CollectWords(size_t field, FieldWords* out, bool report) const {
+  const uint32_t n = rows();
+  const SearchFieldSpec& spec = schema_.search_fields[field];
+  const bool reverse = spec.reverse_of >= 0;
+  const SearchFieldSpec& source = reverse ? schema_.search_fields[spec.reverse_of] : spec;
+  const int slot = search_slot_[field];
+  const KeyNormaliser norm = NormaliserFor(spec);
+
+  // Words with equal key forms are one word: the bytewise smallest spelling is kept and
+  // their records are united.
+  std::unordered_map<std::string, uint32_t> by_key;
+  by_key.reserve(std::min<size_t>(n, 1u << 22));
+  std::vector<std::string> word_keys;
+  std::vector<std::string> cell_words;
+  std::string why;
+  std::vector<IndexWord>& words = out->words;
+  for (uint32_t bit = 0; bit < n; ++bit) {
+    const uint32_t row = bit_row_[bit];
+    if (!CellWords(source, Cell(row, slot), &cell_words, &why)) {
+      out->error = CellPlace(row, slot) + ": search field \"" + Windows1252ToUtf8(spec.name) + "\": " + why;
+      return false;
+    }
+    for (std::string& w : cell_words) {
+      if (reverse) std::reverse(w.begin(), w.end());
+      auto [it, inserted] = by_key.try_emplace(norm.KeyForm(w), static_cast<uint32_t>(words.size()));
+      if (inserted) {
+        words.push_back({std::move(w), {bit}});
+        word_keys.push_back(it->first);
+        continue;
+      }
+      IndexWord& word = words[it->second];
+      if (w < word.stored) word.stored = std::move(w);
+      if (word.postings.back() != bit) word.postings.push_back(bit);
+    }
+    if ((bit & 0xFFFF) == 0 && Stopped(&out->error)) return false;
+    if (report) Tick(bit);
+  }
+  if (words.empty()) {
+    out->error = "search field " + std::to_string(spec.number) + " \"" + Windows1252ToUtf8(spec.name) +
+                 "\" gets no word from any row; a search field needs at least one word";
+    return false;
+  }
+  by_key.clear();
+  std::vector<uint32_t> order(words.size());
+  std::iota(order.begin(), order.end(), 0u);
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return word_keys[a] < word_keys[b]; });
+  out->sorted.reserve(order.size());
+  for (uint32_t i : order) {
+    out->sorted.push_back(&words[i]);
+    out->postings += words[i].postings.size();
+  }
+  return true;
+}
+
 bool BaseBuilder::WriteWordIndex(const std::string& dir, BuildSummary* summary, std::string* error) {
   const uint32_t n = rows();
   OutFile index1, index2, post;
@@ -475,66 +582,29 @@ bool BaseBuilder::WriteWordIndex(const std::string& dir, BuildSummary* summary, 
     return false;
   WordIndexWriter writer(n, &index1, &index2, &post);
   index1_offset_.clear();
-  std::vector<std::string> cell_words;
-  std::string why;
-  for (size_t f = 0; f < schema_.search_fields.size(); ++f) {
-    const SearchFieldSpec& spec = schema_.search_fields[f];
-    const bool reverse = spec.reverse_of >= 0;
-    const SearchFieldSpec& source = reverse ? schema_.search_fields[spec.reverse_of] : spec;
-    const int slot = search_slot_[f];
-    const KeyNormaliser norm = NormaliserFor(spec);
-    Phase("indexing " + Windows1252ToUtf8(spec.name), n);
-
-    // Words with equal key forms are one word: the bytewise smallest spelling is kept
-    // and their records are united.
-    std::unordered_map<std::string, uint32_t> by_key;
-    std::vector<IndexWord> words;
-    std::vector<std::string> word_keys;
-    for (uint32_t bit = 0; bit < n; ++bit) {
-      const uint32_t row = bit_row_[bit];
-      if (!CellWords(source, Cell(row, slot), &cell_words, &why)) {
-        *error = CellPlace(row, slot) + ": search field \"" + Windows1252ToUtf8(spec.name) + "\": " + why;
+  // Fields are collected in parallel, a batch at a time (each batch's words are held
+  // in memory until written), and written in field order.
+  const size_t fields = schema_.search_fields.size();
+  for (size_t first = 0; first < fields; first += Workers()) {
+    const size_t count = std::min<size_t>(Workers(), fields - first);
+    Phase("indexing " + Windows1252ToUtf8(schema_.search_fields[first].name), n);
+    std::vector<FieldWords> batch(count);
+    ParallelFor(count, [&](size_t k) { CollectWords(first + k, &batch[k], k == 0); });
+    for (size_t k = 0; k < count; ++k) {
+      if (!batch[k].error.empty()) {
+        *error = batch[k].error;
         return false;
       }
-      for (std::string& w : cell_words) {
-        if (reverse) std::reverse(w.begin(), w.end());
-        std::string key = norm.KeyForm(w);
-        auto [it, inserted] = by_key.try_emplace(std::move(key), static_cast<uint32_t>(words.size()));
-        if (inserted) {
-          words.push_back({std::move(w), {bit}});
-          word_keys.push_back(it->first);
-          continue;
-        }
-        IndexWord& word = words[it->second];
-        if (w < word.stored) word.stored = std::move(w);
-        if (word.postings.back() != bit) word.postings.push_back(bit);
-      }
-      if ((bit & 0xFFFF) == 0 && Stopped(error)) return false;
-      Tick(bit);
+      const SearchFieldSpec& spec = schema_.search_fields[first + k];
+      const int block_words = options_.block_words > 0 ? options_.block_words
+                              : schema_.block_words > 0 ? schema_.block_words
+                                                        : DefaultBlockWords(batch[k].sorted.size());
+      uint32_t offset = 0;
+      if (!writer.AddField(batch[k].sorted, block_words, &offset, error)) return false;
+      index1_offset_.push_back(offset);
+      summary->search_fields.push_back(
+          {spec.number, spec.name, static_cast<uint32_t>(batch[k].words.size()), batch[k].postings});
     }
-    if (words.empty()) {
-      *error = "search field " + std::to_string(spec.number) + " \"" + Windows1252ToUtf8(spec.name) +
-               "\" gets no word from any row; a search field needs at least one word";
-      return false;
-    }
-    by_key.clear();
-    std::vector<uint32_t> order(words.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return word_keys[a] < word_keys[b]; });
-    std::vector<const IndexWord*> sorted;
-    sorted.reserve(order.size());
-    uint64_t postings = 0;
-    for (uint32_t i : order) {
-      sorted.push_back(&words[i]);
-      postings += words[i].postings.size();
-    }
-    const int block_words = options_.block_words > 0 ? options_.block_words
-                            : schema_.block_words > 0 ? schema_.block_words
-                                                      : DefaultBlockWords(sorted.size());
-    uint32_t offset = 0;
-    if (!writer.AddField(sorted, block_words, &offset, error)) return false;
-    index1_offset_.push_back(offset);
-    summary->search_fields.push_back({spec.number, spec.name, static_cast<uint32_t>(words.size()), postings});
   }
   writer.Finish();
   return index1.Close(error) && index2.Close(error) && post.Close(error);
@@ -653,6 +723,7 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
   format.delimiter = schema.delimiter;
   ProductTable table;
   if (request.options.progress) request.options.progress->Phase("reading table", 1);
+  const auto reading = std::chrono::steady_clock::now();
   if (!table.Load(request.table_path, format, error)) return kExitInput;
   BaseBuilder builder(schema, request.options);
   if (!builder.SetHeader(table.header(), error)) {
@@ -669,6 +740,8 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
     if (!row_error.empty()) *error = request.table_path + ": " + row_error;
     return kExitInput;
   }
+
+  const double read_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - reading).count();
 
   std::string temp_template = (parent / ("." + out.filename().string() + ".building-XXXXXX")).string();
   if (!mkdtemp(temp_template.data())) {
@@ -688,6 +761,8 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
                ? kExitOutput
                : kExitInput;
   }
+  summary->phases.insert(summary->phases.begin(), {"reading table", read_seconds});
+  summary->seconds += read_seconds;
   if (request.options.stop && request.options.stop->load()) {
     RemoveBaseDir(temp);
     *error = "interrupted";

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 
 #include "build_schema.h"
 #include "progress.h"
+#include "word_index_writer.h"
 
 namespace lodex::build {
 
@@ -45,6 +47,7 @@ struct BuildSummary {
   size_t phrases = 0;
   std::vector<FileSummary> files;
   double seconds = 0;
+  std::vector<std::pair<std::string, double>> phases;  // name, seconds
 
   uint64_t TotalBytes() const;
   // Stored bytes per decoded byte of the records (below 1 is smaller).
@@ -79,6 +82,14 @@ class BaseBuilder {
 
   bool WriteRecords(const std::string& dir, BuildSummary* summary, std::string* error);
   bool WriteSortFields(const std::string& dir, std::string* error);
+  // One search field's words in key order, or the error that stopped collecting them.
+  struct FieldWords {
+    std::vector<IndexWord> words;
+    std::vector<const IndexWord*> sorted;
+    uint64_t postings = 0;
+    std::string error;
+  };
+  bool CollectWords(size_t field, FieldWords* out, bool report) const;
   bool WriteWordIndex(const std::string& dir, BuildSummary* summary, std::string* error);
   bool WriteMeta(const std::string& dir, std::string* error);
 
@@ -105,6 +116,8 @@ class BaseBuilder {
   std::vector<uint32_t> sort_offset_;
   int32_t read_bytes_ = 0;
   int32_t decode_bytes_ = 0;
+  mutable std::vector<std::pair<std::string, double>> phases_;
+  mutable std::chrono::steady_clock::time_point phase_start_;
 };
 
 // Exit codes of lodex-build.

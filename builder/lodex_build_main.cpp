@@ -90,7 +90,9 @@ void PrintSummary(const std::string& out, const lodex::build::BuildSummary& s) {
               s.phrases, s.read_bytes);
   std::printf("  files    ");
   for (const auto& f : s.files) std::printf(" %s %s;", f.name.c_str(), Grouped(f.bytes).c_str());
-  std::printf("\n  total     %s bytes\n", Grouped(s.TotalBytes()).c_str());
+  std::printf("\n  total     %s bytes\n  time     ", Grouped(s.TotalBytes()).c_str());
+  for (const auto& [name, secs] : s.phases) std::printf(" %s %.1f s;", name.c_str(), secs);
+  std::printf("\n");
 }
 
 }  // namespace

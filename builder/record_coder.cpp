@@ -64,6 +64,9 @@ bool IsWordByte(uint8_t b) {
 
 bool IsDigit(uint8_t b) { return b >= '0' && b <= '9'; }
 
+// Trie nodes with this many children look them up in a table instead of a list.
+constexpr size_t kDenseChildren = 8;
+
 // Longer candidates than this are rare repeats and only bloat the table.
 constexpr size_t kMaxCandidate = 48;
 constexpr uint32_t kMinCandidateCount = 3;
@@ -168,12 +171,19 @@ PhraseTrie::PhraseTrie(const std::vector<std::string>& phrases) : root_(256, -1)
     nodes_[n].first_edge = static_cast<uint32_t>(edges_.size());
     nodes_[n].edge_count = static_cast<uint16_t>(kids[n].size());
     for (const auto& [byte, child] : kids[n]) edges_.push_back({byte, child});
+    if (n > 0 && kids[n].size() >= kDenseChildren) {
+      nodes_[n].dense = static_cast<int32_t>(dense_.size() / 256);
+      dense_.resize(dense_.size() + 256, -1);
+      for (const auto& [byte, child] : kids[n])
+        dense_[static_cast<size_t>(nodes_[n].dense) * 256 + byte] = static_cast<int32_t>(child);
+    }
   }
   for (const auto& [byte, child] : kids[0]) root_[byte] = static_cast<int32_t>(child);
 }
 
 int32_t PhraseTrie::Child(uint32_t node, uint8_t byte) const {
   const Node& n = nodes_[node];
+  if (n.dense >= 0) return dense_[static_cast<size_t>(n.dense) * 256 + byte];
   for (uint32_t e = n.first_edge, end = n.first_edge + n.edge_count; e < end; ++e) {
     if (edges_[e].byte == byte) return static_cast<int32_t>(edges_[e].child);
   }

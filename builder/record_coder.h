@@ -61,6 +61,7 @@ class PhraseTrie {
     int32_t symbol = -1;  // phrase ending here, or -1
     uint32_t first_edge = 0;
     uint16_t edge_count = 0;
+    int32_t dense = -1;   // nodes with many children: their row in dense_
   };
   struct Edge {
     uint8_t byte;
@@ -71,6 +72,7 @@ class PhraseTrie {
   std::vector<Node> nodes_;
   std::vector<Edge> edges_;
   std::vector<int32_t> root_;  // 256 children of the root, -1 when absent
+  std::vector<int32_t> dense_;  // 256 children per row, -1 when absent
 };
 
 // The model of a base's record code: what charfreq.dat and wordfreq.dat hold and the

@@ -24,33 +24,28 @@ size_t CommonPrefix(std::string_view a, std::string_view b) {
 }  // namespace
 
 std::vector<std::string> ChoosePrefixes(const std::vector<const IndexWord*>& words) {
-  // Candidates: each word's first 8 bytes, distinct (the words are sorted by key form,
-  // not bytes, so equal heads need not be adjacent).
-  std::vector<std::string> candidates;
+  // Candidates: each word's first 8 bytes, distinct, in byte order (the words are in key
+  // order, which need not be byte order).
+  std::vector<std::string_view> heads;
+  heads.reserve(words.size());
   for (const IndexWord* w : words) {
-    std::string head = w->stored.substr(0, fmt::kPrefixSlotBytes);
-    if (head.size() < 2) continue;  // a one-byte prefix saves nothing over its code byte
-    if (std::find(candidates.begin(), candidates.end(), head) == candidates.end())
-      candidates.push_back(std::move(head));
+    const std::string_view head = std::string_view(w->stored).substr(0, fmt::kPrefixSlotBytes);
+    if (head.size() >= 2) heads.push_back(head);  // one byte saves nothing over the code
   }
-  if (candidates.size() <= static_cast<size_t>(fmt::kPrefixSlots)) return candidates;
-
-  // Too many: keep the ones that cover the most bytes over the whole block.
-  std::vector<std::pair<size_t, size_t>> value;  // covered bytes, candidate index
-  for (size_t c = 0; c < candidates.size(); ++c) {
-    size_t covered = 0;
-    for (const IndexWord* w : words) {
-      const size_t k = CommonPrefix(candidates[c], w->stored);
-      if (k >= 2) covered += k;
-    }
-    value.emplace_back(covered, c);
+  std::sort(heads.begin(), heads.end());
+  heads.erase(std::unique(heads.begin(), heads.end()), heads.end());
+  // Too many: sorted neighbours share their leading bytes, so heads spread evenly over
+  // the sorted list leave every word a slot close to it.
+  const size_t slots = std::min<size_t>(heads.size(), fmt::kPrefixSlots);
+  std::vector<std::string> chosen;
+  chosen.reserve(slots);
+  for (size_t s = 0; s < slots; ++s) {
+    const size_t pick = heads.size() <= static_cast<size_t>(fmt::kPrefixSlots)
+                            ? s
+                            : (2 * s + 1) * heads.size() / (2 * slots);
+    chosen.emplace_back(heads[pick]);
   }
-  std::stable_sort(value.begin(), value.end(),
-                   [](const auto& x, const auto& y) { return x.first > y.first; });
-  std::vector<std::string> slots;
-  for (size_t i = 0; i < static_cast<size_t>(fmt::kPrefixSlots); ++i)
-    slots.push_back(candidates[value[i].second]);
-  return slots;
+  return chosen;
 }
 
 std::pair<uint8_t, int> PrefixCodeFor(std::string_view word, const std::vector<std::string>& slots) {

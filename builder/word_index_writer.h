@@ -20,7 +20,7 @@ struct IndexWord {
 };
 
 // Up to 32 prefix slots (each up to 8 bytes) for a block of words: the words' leading
-// bytes that, lent to the block's entries, save the most suffix bytes.
+// bytes, spread over the block so that each word finds a slot it shares bytes with.
 std::vector<std::string> ChoosePrefixes(const std::vector<const IndexWord*>& words);
 
 // The prefix code for word under slots and the number of prefix bytes it covers
