@@ -1,0 +1,143 @@
+#include "sort.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "errors.h"
+#include "record_base_fixture.h"
+
+namespace lodex {
+namespace {
+
+using testing::NumberedBase;
+
+// Records 0..19 in tables of 8, 4 and 8; field 44 orders them by r mod 5, records with
+// r mod 5 == 3 hollow (at the end of the run).
+class SortTest : public testing::RecordBaseTest {
+ protected:
+  void SetUp() override { Open(NumberedBase({8, 4, 8})); }
+
+  // The records of the sorted list, hit by hit, through the record fetch.
+  std::vector<std::string> FetchAll(int32_t session) {
+    std::vector<std::string> out;
+    const int32_t n = APIHitCount(session);
+    for (int32_t h = 0; h < n; ++h) {
+      EXPECT_EQ(APIFetchRecord(session, h), 0);
+      out.push_back(Field(100, session));
+    }
+    return out;
+  }
+  std::vector<std::string> Names(std::initializer_list<int> records) {
+    std::vector<std::string> out;
+    for (int r : records) out.push_back("R" + std::to_string(r));
+    return out;
+  }
+};
+
+TEST_F(SortTest, AscendingWithHollowRecordsLast) {
+  for (int r : {0, 1, 3, 5}) ASSERT_EQ(APISetBit(s_, 0, 0, r), 0);
+  ASSERT_EQ(APISetBit(s_, 0, 2, 0), 0);   // record 12
+  ASSERT_EQ(APISetBit(s_, 0, 2, 1), 0);   // record 13 (hollow)
+  ASSERT_EQ(APISetBit(s_, 0, 2, 4), 0);   // record 16
+  ASSERT_EQ(APISort(s_), 0);              // new session: first sort field, ascending
+  // Values r mod 5: 0 -> 0 5; 1 -> 1 16; 2 -> 12; then hollow 3 13.
+  EXPECT_EQ(FetchAll(s_), Names({0, 5, 1, 16, 12, 3, 13}));
+  for (int k = 0; k < 7; ++k) {
+    EXPECT_EQ(APIBitmapentryFromListentry(s_, k), std::vector<int>({0, 5, 1, 16, 12, 3, 13})[k]);
+  }
+  EXPECT_EQ(APIBitmapentryFromListentry(s_, 7), ERROR_BadBit);
+  // The hollow file lives only inside the sort.
+  EXPECT_FALSE(std::filesystem::exists(temp_dir_ + "/~list" + std::to_string(base_) + "HOLLOW.tmp"));
+}
+
+TEST_F(SortTest, DescendingReversesValuesAndHollowRecords) {
+  ASSERT_EQ(APIFillBitmap(s_, 0), 0);
+  ASSERT_EQ(APIExclTable(s_, 1), 0);  // records 8..11 have no hit numbers
+  ASSERT_EQ(APISortConditions(s_, 44, 1), 0);
+  ASSERT_EQ(APISort(s_), 0);
+  EXPECT_EQ(FetchAll(s_), Names({19, 14, 4, 17, 12, 7, 2, 16, 6, 1, 15, 5, 0, 18, 13, 3}));
+  EXPECT_EQ(APISortConditions(s_, 45, 0), ERROR_BadField);
+}
+
+TEST_F(SortTest, CancelUncancelAndSearchOrder) {
+  ASSERT_EQ(APIFillBitmap(s_, 0), 0);
+  ASSERT_EQ(APISort(s_), 0);
+  ASSERT_EQ(APIFetchRecord(s_, 1), 0);
+  EXPECT_EQ(Field(100), "R5");
+  ASSERT_EQ(APICancelSort(s_), 0);
+  ASSERT_EQ(APIFetchRecordOptimized(s_, 1), 0);
+  EXPECT_EQ(Field(100), "R1");
+  ASSERT_EQ(APIUncancelSort(s_), 0);
+  ASSERT_EQ(APIFetchRecordOptimized(s_, 1), 0);
+  EXPECT_EQ(Field(100), "R5");
+}
+
+TEST_F(SortTest, TwoSessionsShareTheListFile) {
+  const int32_t other = APICreateSession(base_);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(APIFillBitmap(s_, 0), 0);
+  ASSERT_EQ(APISort(s_), 0);
+  ASSERT_EQ(APIFetchRecord(s_, 0), 0);
+  EXPECT_EQ(Field(100), "R0");
+  // The second session sorts its own hits descending; the first now reads that list.
+  ASSERT_EQ(APIFillBitmap(other, 0), 0);
+  ASSERT_EQ(APISortConditions(other, 44, 1), 0);
+  ASSERT_EQ(APISort(other), 0);
+  ASSERT_EQ(APIFetchRecord(s_, 0), 0);
+  EXPECT_EQ(Field(100), "R19");
+  ASSERT_EQ(APIFetchRecord(other, 0), 0);
+  EXPECT_EQ(Field(100, other), "R19");
+  EXPECT_EQ(APIDestroySession(other), 0);
+}
+
+TEST_F(SortTest, UnsortTurnsMarkedPositionsIntoRecords) {
+  ASSERT_EQ(APIFillBitmap(s_, 0), 0);
+  EXPECT_EQ(APIUnSortBitmap(s_, 3), ERROR_BadOperationScene);
+  ASSERT_EQ(APISort(s_), 0);
+  EXPECT_EQ(APIUnSortBitmap(s_, 0), ERROR_BadBitmap);
+  EXPECT_EQ(APIUnSortBitmap(s_, 3), ERROR_FileOpen);  // no marks stored in slot 3
+  // Mark positions 0, 1 and 19 (sorted list: 0 5 10 15 1 ... 3 8 13 18). A slot file
+  // addresses the given bit itself, so table 2 (bits 12..19) reaches position 19.
+  ASSERT_EQ(APIClearBitmap(s_, 3), 0);
+  for (int k : {0, 1, 19}) ASSERT_EQ(APISetBit(s_, 3, 2, k), 0);
+  ASSERT_EQ(APIUnSortBitmap(s_, 3), 0);
+  EXPECT_EQ(APIHitCount(s_), 20);  // the current bitmap is back
+  std::vector<int> marked;
+  for (int r = 0; r < 20; ++r) if (APIIsRecordInBitmap(s_, 3, r) == 1) marked.push_back(r);
+  EXPECT_EQ(marked, (std::vector<int>{0, 5, 18}));
+  EXPECT_TRUE(std::filesystem::exists(temp_dir_ + "/tmp_bm01.tmp"));
+}
+
+TEST_F(SortTest, UnsortPastTheListStopsWithAMessage) {
+  // The hits of table 1 are counted as positions but have no list entries.
+  ASSERT_EQ(APIFillBitmap(s_, 0), 0);
+  ASSERT_EQ(APIExclTable(s_, 1), 0);
+  ASSERT_EQ(APISort(s_), 0);
+  ASSERT_EQ(APIFillBitmap(s_, 4), 0);
+  // Garbage beyond the list: nothing past the list is read, and the call ends normally.
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(APIUnSortBitmap(s_, 4), 0);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("ERROR!: session : " + std::to_string(s_) + " - hit : 16"), std::string::npos)
+      << err;
+}
+
+TEST(SortNoFields, ABaseWithoutSortFieldsRefusesToSort) {
+  testing::TempDir tmp;
+  testing::RecordBaseSpec spec = NumberedBase({4});
+  spec.sorts.clear();
+  const std::string dir = tmp.Sub("base"), temp = tmp.Sub("temp");
+  testing::WriteRecordBase(dir, spec);
+  const int32_t b = APIOpenBaseEx(dir.c_str(), nullptr, temp.c_str(), 0);
+  ASSERT_GE(b, 0);
+  const int32_t s = APICreateSession(b);
+  ASSERT_EQ(APIFillBitmap(s, 0), 0);
+  EXPECT_EQ(APISort(s), ERROR_BadField);
+  EXPECT_EQ(APISortConditions(s, 44, 0), ERROR_BadField);
+  APIDestroySession(s);
+  APICloseBase(b);
+}
+
+}  // namespace
+}  // namespace lodex

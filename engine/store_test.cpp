@@ -1,0 +1,166 @@
+#include "store.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "errors.h"
+#include "record_base_fixture.h"
+
+namespace lodex {
+namespace {
+
+using testing::NumberedBase;
+using testing::RecordBaseTest;
+
+class FetchTest : public RecordBaseTest {};
+
+TEST_F(FetchTest, FetchesHitsAndSplitsFields) {
+  Open(NumberedBase({12, 8}));
+  // Before any fetch the texts are empty.
+  EXPECT_EQ(Field(100), "");
+  EXPECT_EQ(Field(999), "<null>");
+  ASSERT_EQ(APIFillBitmap(s_, 0), 0);
+  ASSERT_EQ(APIFetchRecord(s_, 13), 0);
+  EXPECT_EQ(Field(100), "R13");
+  EXPECT_EQ(Field(120), "T6");
+  EXPECT_EQ(APIGetCurrentRecordPtr(s_), static_cast<int32_t>(written_.pointers[13]));
+  EXPECT_EQ(APIFetchRecord(s_, 20), ERROR_BadRecord);
+  EXPECT_EQ(APIFetchRecord(s_, -1), ERROR_BadRecord);
+  EXPECT_EQ(Field(100), "R13");  // a failed fetch keeps the old record
+  ASSERT_EQ(APIFetchRecord(s_, 19), 0);
+  EXPECT_EQ(Field(100), "R19");
+  // Hit numbers skip excluded tables.
+  ASSERT_EQ(APIExclTable(s_, 0), 0);
+  ASSERT_EQ(APIFetchRecord(s_, 0), 0);
+  EXPECT_EQ(Field(100), "R12");
+  EXPECT_EQ(APIFetchRecord(s_, 8), ERROR_BadRecord);
+  // By pointer.
+  ASSERT_EQ(APIFetchRecordByPtr(s_, static_cast<int32_t>(written_.pointers[4])), 0);
+  EXPECT_EQ(Field(100), "R4");
+  EXPECT_EQ(APIGetCurrentRecordPtr(s_), static_cast<int32_t>(written_.pointers[4]));
+  EXPECT_EQ(APIGetFieldData(-3, 100), nullptr);
+}
+
+TEST_F(FetchTest, MappingWindowCountsAscendingAndDescending) {
+  Open(NumberedBase({5000}));
+  ASSERT_EQ(APIFillBitmap(s_, 0), 0);
+  for (int32_t h = 0; h < 4200; ++h) ASSERT_EQ(APIFetchRecord(s_, h), 0);
+  // One load for bits 0..4095, hits up to there, one more load at 4096.
+  EXPECT_EQ(APIMappingCacheMiss(s_), 2);
+  EXPECT_EQ(APIMappingCacheHit(s_), 4198);
+  EXPECT_EQ(Field(100), "R4199");
+  // Downwards every step falls below the window's first bit.
+  for (int32_t h = 4095; h >= 4090; --h) ASSERT_EQ(APIFetchRecord(s_, h), 0);
+  EXPECT_EQ(APIMappingCacheMiss(s_), 8);
+  EXPECT_EQ(APIMappingCacheHit(s_), 4198);
+  EXPECT_EQ(Field(100), "R4090");
+}
+
+TEST_F(FetchTest, PrefetchWindowRuns) {
+  Open(NumberedBase({30}));
+  ASSERT_EQ(APIFillBitmap(s_, 0), 0);
+  ASSERT_EQ(APIMappingCachePolitics(s_, 2, 3), 0);
+  ASSERT_EQ(APIFetchRecordOptimized(s_, 10), 0);  // fills 8..12 with one load
+  EXPECT_EQ(Field(100), "R10");
+  EXPECT_EQ(APIMappingCacheMiss(s_), 1);
+  EXPECT_EQ(APIMappingCacheHit(s_), 4);
+  ASSERT_EQ(APIFetchRecordOptimized(s_, 12), 0);  // served by the window
+  EXPECT_EQ(Field(100), "R12");
+  EXPECT_EQ(APIMappingCacheHit(s_), 4);
+  ASSERT_EQ(APIFetchRecordOptimized(s_, 13), 0);  // refills 11..15
+  EXPECT_EQ(Field(100), "R13");
+  EXPECT_EQ(APIMappingCacheHit(s_), 9);
+  ASSERT_EQ(APIFetchRecordOptimized(s_, 29), 0);  // 27..29 at the end of the hits
+  EXPECT_EQ(Field(100), "R29");
+  EXPECT_EQ(APIFetchRecordOptimized(s_, 30), ERROR_BadRecord);
+
+  // Renumbered hits never come from the old window: after a recount, an inclusion
+  // change or a single-bit change the window is filled anew.
+  ASSERT_EQ(APIFetchRecordOptimized(s_, 10), 0);
+  ASSERT_EQ(APIClearBit(s_, 0, 0, 9), 0);
+  ASSERT_EQ(APIFetchRecordOptimized(s_, 10), 0);
+  EXPECT_EQ(Field(100), "R11");
+  ASSERT_EQ(APIMemStoreBitmap(s_), 0);
+  ASSERT_EQ(APIMemRestoreBitmap(s_), 0);
+  ASSERT_EQ(APIFetchRecordOptimized(s_, 10), 0);
+  EXPECT_EQ(Field(100), "R11");
+}
+
+TEST_F(FetchTest, PrefetchSettingsAreClampedToTheBase) {
+  Open(NumberedBase({12}));
+  ASSERT_EQ(APIFillBitmap(s_, 0), 0);
+  ASSERT_EQ(APIMappingCachePolitics(s_, 5, 20), 0);  // 25 > 12: before 0, after 12
+  ASSERT_EQ(APIFetchRecordOptimized(s_, 3), 0);
+  EXPECT_EQ(APIMappingCacheHit(s_), 8);  // hits 3..11 read in one run
+  ASSERT_EQ(APIFetchRecordOptimized(s_, 2), 0);  // before 0: 2 is outside the run
+  EXPECT_EQ(Field(100), "R2");
+  // Empty or negative settings still fetch, hit by hit.
+  ASSERT_EQ(APIMappingCachePolitics(s_, 0, 0), 0);
+  ASSERT_EQ(APIFetchRecordOptimized(s_, 7), 0);
+  EXPECT_EQ(Field(100), "R7");
+  ASSERT_EQ(APIMappingCachePolitics(s_, -4, -9), 0);
+  ASSERT_EQ(APIFetchRecordOptimized(s_, 8), 0);
+  EXPECT_EQ(Field(100), "R8");
+}
+
+TEST_F(FetchTest, RecordsWithFewerTextsThanFieldsRepeatTheFirstFields) {
+  testing::RecordBaseSpec spec = NumberedBase({3});
+  spec.data_numbers = {100, 120, 140, 160};
+  spec.read_bytes = 12;
+  spec.decode_bytes = 12;
+  // Record 1: "ABCDEFGHIJKLMNOP" has no NUL within the first 12 bytes.
+  spec.records[1] = {"ABCDEFGHIJKLMNOP"};
+  spec.records[2] = {"ab", "cdefgh", "ijk"};  // "ab\0cdefgh\0ijk": the third runs into 12
+  Open(spec);
+  ASSERT_EQ(APIFillBitmap(s_, 0), 0);
+  ASSERT_EQ(APIFetchRecord(s_, 1), 0);
+  EXPECT_EQ(Field(100), "ABCDEFGHIJK");  // cut before byte 11
+  EXPECT_EQ(Field(120), "ABCDEFGHIJK");  // starts again at 0
+  ASSERT_EQ(APIFetchRecord(s_, 2), 0);
+  EXPECT_EQ(Field(100), "ab");
+  EXPECT_EQ(Field(120), "cdefgh");
+  EXPECT_EQ(Field(140), "i");
+  EXPECT_EQ(Field(160), "ab");
+}
+
+TEST_F(FetchTest, DamagedFilesGiveEmptyTextsNotCrashes) {
+  Open(NumberedBase({6}));
+  ASSERT_EQ(APIFillBitmap(s_, 0), 0);
+  ASSERT_EQ(APIFetchRecord(s_, 2), 0);
+  EXPECT_EQ(Field(100), "R2");
+  // Pointers outside data.dat.
+  ASSERT_EQ(APIFetchRecordByPtr(s_, -7), 0);
+  EXPECT_EQ(Field(100), "");
+  ASSERT_EQ(APIFetchRecordByPtr(s_, 0x7FFFFFF0), 0);
+  EXPECT_EQ(Field(120), "");
+  // Bits past the records (padding bits counted in by a stale restore) name no record.
+  ASSERT_EQ(APIMemStoreBitmap(s_), 0);
+  EXPECT_EQ(MappingLookup(*FindSession(s_).session, *FindSession(s_).base, 6), kNoRecord);
+}
+
+class DamagedBaseTest : public RecordBaseTest {};
+
+TEST_F(DamagedBaseTest, ShortMappingAndDataFiles) {
+  Open(NumberedBase({10}));
+  ASSERT_EQ(APICloseBase(base_), 0);
+  // mapping.dat holds only 4 entries, data.dat ends inside record 3.
+  std::filesystem::resize_file(base_dir_ + "/mapping.dat", 16);
+  std::filesystem::resize_file(base_dir_ + "/data.dat", written_.pointers[3] + 2);
+  base_ = APIOpenBaseEx(base_dir_.c_str(), nullptr, temp_dir_.c_str(), 0);
+  ASSERT_GE(base_, 0);
+  APIDestroySession(s_);
+  s_ = APICreateSession(base_);
+  ASSERT_EQ(APIFillBitmap(s_, 0), 0);
+  ASSERT_EQ(APIFetchRecord(s_, 2), 0);
+  EXPECT_EQ(Field(100), "R2");
+  ASSERT_EQ(APIFetchRecord(s_, 3), 0);
+  EXPECT_EQ(Field(100), "R3");
+  EXPECT_EQ(Field(120), "");
+  ASSERT_EQ(APIFetchRecord(s_, 7), 0);  // no mapping entry
+  EXPECT_EQ(Field(100), "");
+  EXPECT_EQ(APIGetCurrentRecordPtr(s_), -1);
+}
+
+}  // namespace
+}  // namespace lodex
