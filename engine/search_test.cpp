@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "lodex32.h"
@@ -211,6 +212,38 @@ TEST_F(EvaluateTest, EscapeAndCancelStopWildcardScansOnly) {
   EXPECT_EQ(last_result_, 0);
   Run("*C", true, /*reverse=*/1);  // turned around it starts at the literal C
   EXPECT_EQ(last_result_, 0);
+}
+
+// Searches of several sessions share the base's index2.dat window and post.dat stream;
+// each read is one locked step, so concurrent scans see the same results as one alone.
+TEST_F(EvaluateTest, ThreadsShareOneIndex) {
+  const std::vector<std::string> queries = {"*C", "A*", "A-B", "?B*", "!ZZ", "<=B", "*LER"};
+  std::vector<Bits> expected;
+  for (const std::string& q : queries) expected.push_back(Run(q, true, 1));
+
+  auto worker = [&](std::vector<Bits>* got) {
+    TermScope scope;
+    scope.index = &loaded_.index;
+    scope.field = 0;
+    scope.reverse_field = 1;
+    std::vector<uint8_t> scratch(loaded_.index.shape.bitmap_bytes);
+    for (int round = 0; round < 20; ++round) {
+      for (const std::string& q : queries) {
+        EvaluateTerm(scope, ParseTerm(q), scratch.data());
+        got->push_back(BitsOf(scratch, 48));
+      }
+    }
+  };
+  std::vector<Bits> a, b;
+  std::thread first(worker, &a);
+  std::thread second(worker, &b);
+  first.join();
+  second.join();
+  ASSERT_EQ(a.size(), 20 * queries.size());
+  for (size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(a[i], expected[i % queries.size()]);
+    EXPECT_EQ(b[i], expected[i % queries.size()]);
+  }
 }
 
 }  // namespace
