@@ -1,6 +1,5 @@
 // The base-and-session family: opening and closing bases, creating, cancelling and
 // destroying sessions.
-#include <exception>
 #include <memory>
 #include <string>
 
@@ -95,8 +94,9 @@ extern "C" LODEX_API int32_t APICreateSession(int32_t base_number) {
     session->Init(*ref.base);
     if (int32_t rc = RegisterSession(session)) return rc;
     return session->number;
-  } catch (const std::exception&) {
-    // Out of memory for the session's buffers: nothing was registered.
+  } catch (...) {
+    // Out of memory for the session's buffers: nothing was registered, and nothing may
+    // leave the C interface as an exception.
     return FAULT_OpenClose;
   }
 }
