@@ -187,7 +187,8 @@ std::string ProductTable::Where(const std::string& source, size_t offset) const 
       size_t column = 0;
       for (size_t c = 0; c < cells.size(); ++c) {
         const char* p = cells[c].data();
-        if (p >= source.data() + row_start && p <= source.data() + offset) column = c;
+        const char* base = raw.text_.data();
+        if (p >= base + row_start && p <= base + offset) column = c;
       }
       std::string where = name_ + ": line " + std::to_string(row_line);
       if (column < header_store.size()) where += ": column \"" + header_store[column] + "\"";
