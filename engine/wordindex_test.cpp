@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base.h"
 #include "format/coding.h"
 #include "word_index_fixture.h"
 
@@ -97,6 +98,37 @@ TEST(WordIndexTest, LoadsTheDirectoryAndReportsATrailingFragment) {
   LoadedIndex loaded(images, 48);
   EXPECT_FALSE(loaded.exact_end());
   EXPECT_EQ(loaded.index.fields[0].block_count, 3u);
+}
+
+// Step 8 of opening: index1.dat from the base's file set, the fields' start offsets and
+// key normalisers from its schema; a directory with a fragment at its end is reported on
+// standard output and loaded all the same.
+TEST(WordIndexTest, LoadWordIndexReportsAStortProblem) {
+  testing::IndexImages images = testing::WriteIndex({TenWords(), {{"7", {0}}}}, 48);
+  for (bool damaged : {false, true}) {
+    SCOPED_TRACE(damaged);
+    Base base;
+    base.schema.total_records = 48;
+    for (uint32_t start : images.field_starts) {
+      FieldInfo field;
+      field.offset = start;
+      base.schema.search.fields.push_back(field);
+      base.schema.normalisers.push_back(KeyNormaliser::Text());
+    }
+    base.files.index1.reset(FileWith(images.index1 + (damaged ? "X" : "")).release());
+    base.files.index2.reset(FileWith(images.index2).release());
+    base.files.post.reset(FileWith(images.post).release());
+    base.files.post_size = static_cast<int64_t>(images.post.size());
+
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(LoadWordIndex(base), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), damaged ? "Stort problem\n" : "");
+    ASSERT_EQ(base.index.fields.size(), 2u);
+    EXPECT_EQ(base.index.fields[0].block_count, 3u);
+    EXPECT_TRUE(Locate(base.index, 0, MapThrough(ComposedTable(), "kabel"),
+                       LocateMode::kExact).found);
+    EXPECT_TRUE(Locate(base.index, 1, "7", LocateMode::kExact).found);
+  }
 }
 
 TEST(WordIndexTest, LocateExactAndLowerBoundAcrossBlocks) {
