@@ -755,6 +755,7 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
   chmod(temp_template.c_str(), 0777 & ~mask);
   if (!builder.Write(temp.string(), summary, error)) {
     RemoveBaseDir(temp);
+    if (error->rfind("line ", 0) == 0) *error = request.table_path + ": " + *error;
     if (request.options.stop && request.options.stop->load()) return kExitInterrupted;
     return error->find("cannot create") != std::string::npos ||
                    error->find("write failed") != std::string::npos
