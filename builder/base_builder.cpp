@@ -733,10 +733,18 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
   std::string row_error;
   const bool rows_ok = table.ForEachRow(
       [&](uint64_t line, const std::vector<std::string_view>& cells) {
+        if (request.options.stop && request.options.stop->load(std::memory_order_relaxed)) {
+          row_error = "interrupted";
+          return false;
+        }
         return builder.AddRow(line, cells, &row_error);
       },
       error);
   if (!rows_ok) {
+    if (request.options.stop && request.options.stop->load()) {
+      *error = "interrupted";
+      return kExitInterrupted;
+    }
     if (!row_error.empty()) *error = request.table_path + ": " + row_error;
     return kExitInput;
   }

@@ -167,8 +167,10 @@ DemoProduct MakeDemoProduct(uint64_t i, uint64_t seed) {
   const uint32_t maker = rng.Below(static_cast<uint32_t>(kMakers.size()));
   p.maker = kMakers[maker];
   // Type numbers: the maker's letters, digits, sometimes a variant suffix.
-  p.type_number = kMakerPrefix[maker] + (rng.Chance(40) ? "-" : "") + Num(1000 + rng.Below(99000)) +
-                  (rng.Chance(30) ? "-" + Num(10 + rng.Below(90)) : "") +
+  // No hyphens or blanks: the catalogue program passes a typed type number to the search
+  // as it is, where a hyphen would make it a range and a blank two words.
+  p.type_number = kMakerPrefix[maker] + Num(1000 + rng.Below(99000)) +
+                  (rng.Chance(30) ? "/" + Num(10 + rng.Below(90)) : "") +
                   (rng.Chance(15) ? std::string(1, static_cast<char>('A' + rng.Below(6))) : "");
 
   // El. numbers and EAN codes run through bijections of the product number, so they
