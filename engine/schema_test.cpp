@@ -77,6 +77,29 @@ TEST(ReadSchema, FilesCutShortAreDamaged) {
   EXPECT_EQ(Read(whole + "trailing"), 0);
 }
 
+TEST(ReadSchema, EveryTruncationAndRandomDamageIsAnsweredWithACode) {
+  const std::string whole = testing::SmallCatalogue().Bytes();
+  for (size_t cut = 0; cut < whole.size(); ++cut) {
+    EXPECT_EQ(Read(whole.substr(0, cut)), ERROR_BadMetaFile) << "cut at " << cut;
+  }
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+  for (int round = 0; round < 500; ++round) {
+    std::string damaged = whole;
+    for (int flips = 1 + next() % 4; flips > 0; --flips) {
+      damaged[next() % damaged.size()] ^= static_cast<char>(1 + next() % 255);
+    }
+    Schema s;
+    const int32_t rc = Read(damaged, s);
+    EXPECT_TRUE(rc == 0 || rc == ERROR_BadMetaFile || rc == ERROR_NewerMetaFile) << rc;
+    if (rc == 0) {
+      EXPECT_EQ(s.data.count(), s.data_field_count);
+      EXPECT_EQ(s.search.count(), s.search_field_count);
+      EXPECT_EQ(s.sort.count(), s.sort_field_count);
+    }
+  }
+}
+
 TEST(ReadSchema, ImpossibleCountsAreDamagedNotAllocated) {
   std::string bytes = testing::SmallCatalogue().Bytes();
   bytes[3] = '\x80';  // data field count now negative
