@@ -1,10 +1,11 @@
 // The mark set: ordering, ranges, the 32000 limit, and lookups from the cursor
-// compared with an ordinary ordered set.
+// compared with an ordinary ordered set; and the quantity per hit.
 #include <QRandomGenerator>
 #include <QTest>
 #include <set>
 
 #include "Marking.h"
+#include "QuantityTable.h"
 
 class MarkingTest : public QObject {
   Q_OBJECT
@@ -75,6 +76,22 @@ class MarkingTest : public QObject {
       QCOMPARE(marks.IsMarked(hit), reference.count(hit) == 1);
     }
     QCOMPARE(All(marks), QList<int32_t>(reference.begin(), reference.end()));
+  }
+
+  void quantitiesStopAtHit59999() {
+    TQuantityTable quantities;
+    QVERIFY(quantities.SetForHit(0, 4));
+    QVERIFY(quantities.SetForHit(59999, 12));
+    QVERIFY(!quantities.SetForHit(60000, 5));  // no entry: refused, not written past the end
+    QVERIFY(!quantities.SetForHit(-1, 5));
+    QCOMPARE(quantities.ForHit(0), 4);
+    QCOMPARE(quantities.ForHit(59999), 12);
+    QCOMPARE(quantities.ForHit(60000), 1);
+    QCOMPARE(quantities.ForHit(1), 1);
+    quantities.SetForHit(1, -5);
+    QCOMPARE(quantities.ForHit(1), 1);
+    quantities.Reset();
+    QCOMPARE(quantities.ForHit(59999), 1);
   }
 };
 
