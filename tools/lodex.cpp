@@ -247,6 +247,7 @@ Options ParseArgs(int argc, char** argv) {
               std::to_string(o.args.size()));
   }
   if (!o.sort_field.empty() && o.command != "search") FailUsage("--sort goes with 'search'");
+  if (o.desc && o.sort_field.empty()) FailUsage("--desc goes with --sort");
   return o;
 }
 

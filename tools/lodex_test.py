@@ -122,6 +122,9 @@ def check_base(lodex, suite, name):
                            "--limit", "1", "--sort", str(sort_field["number"]))
         rows = out.splitlines()[1:]
         check(rc == 0 and rows and rows[0] in firsts, f"{name}: sorted first row {rows[:1]!r} {err!r}")
+        rc, out, err = run(lodex, base, "search", str(first_search["number"]), "*", "--tsv",
+                           "--limit", "3", "--sort", sort_field["name"], "--desc")
+        check(rc == 0 and len(out.splitlines()) == 1 + min(3, with_words), f"{name}: --desc: {err!r}")
 
 
 def check_errors(lodex, suite):
@@ -136,6 +139,7 @@ def check_errors(lodex, suite):
         ((base, "search", "100", "x", "--limit", "-3"), "--limit"),
         ((base, "search", "100", "x", "--sort", "99999"), "no sort field"),
         ((base, "count", "100", "x", "--bogus"), "unknown option"),
+        ((base, "search", "100", "x", "--desc"), "--desc goes with --sort"),
         ((os.path.join(suite, "no-such-base"), "schema"), "meta.dat"),
         ((base,), "give a base directory"),
     ]:
