@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "errors.h"
 #include "record_base_fixture.h"
@@ -137,6 +138,32 @@ TEST_F(FetchTest, DamagedFilesGiveEmptyTextsNotCrashes) {
   // Bits past the records (padding bits counted in by a stale restore) name no record.
   ASSERT_EQ(APIMemStoreBitmap(s_), 0);
   EXPECT_EQ(MappingLookup(*FindSession(s_).session, *FindSession(s_).base, 6), kNoRecord);
+}
+
+TEST_F(FetchTest, ConcurrentSessionsFetchTheirOwnRecords) {
+  // Sessions of one base share the data.dat and mapping.dat streams: the fetch lock keeps
+  // each seek and read together, so every thread sees its own records.
+  Open(NumberedBase({3000, 1000}));
+  std::vector<std::thread> threads;
+  std::vector<int> wrong(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      const int32_t s = APICreateSession(base_);
+      APIFillBitmap(s, 0);
+      if (t % 2) APIExclTable(s, 0);
+      for (int round = 0; round < 3; ++round) {
+        for (int32_t h = 0; h < APIHitCount(s); h += 1 + t) {
+          const bool optimized = (h + round) % 2 == 0;
+          if ((optimized ? APIFetchRecordOptimized(s, h) : APIFetchRecord(s, h)) != 0) ++wrong[t];
+          const int32_t r = h + (t % 2 ? 3000 : 0);
+          if (std::string(APIGetFieldData(s, 100)) != "R" + std::to_string(r)) ++wrong[t];
+        }
+      }
+      APIDestroySession(s);
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(wrong, (std::vector<int>{0, 0, 0, 0}));
 }
 
 class DamagedBaseTest : public RecordBaseTest {};
