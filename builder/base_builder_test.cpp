@@ -58,7 +58,12 @@ Expected DemoCatalogue(uint64_t n) {
 using WordList = std::vector<std::pair<std::string, int32_t>>;
 
 WordList ExpectedWords(const std::vector<std::vector<std::string>>& records, size_t column,
-                       const KeyNormaliser& norm, bool by_word, bool numeric, bool reverse) {
+                       const KeyNormaliser& norm, bool by_word, bool numeric, bool reverse,
+                       std::vector<std::set<size_t>>* postings);
+
+WordList ExpectedWords(const std::vector<std::vector<std::string>>& records, size_t column,
+                       const KeyNormaliser& norm, bool by_word, bool numeric, bool reverse,
+                       std::vector<std::set<size_t>>* postings) {
   std::map<std::string, std::pair<std::string, std::set<size_t>>> by_key;
   const std::string seps = by_word ? std::string(" \t\r\n*?<>()[]\"") : std::string("\r\n");
   for (size_t r = 0; r < records.size(); ++r) {
@@ -78,7 +83,10 @@ WordList ExpectedWords(const std::vector<std::vector<std::string>>& records, siz
     }
   }
   WordList out;
-  for (const auto& [key, v] : by_key) out.emplace_back(v.first, static_cast<int32_t>(v.second.size()));
+  for (const auto& [key, v] : by_key) {
+    out.emplace_back(v.first, static_cast<int32_t>(v.second.size()));
+    postings->push_back(v.second);
+  }
   return out;
 }
 
@@ -115,14 +123,19 @@ TEST(BaseBuilder, DemoCatalogueReadsBackWholeThroughTheEngine) {
       {160, 3, KeyNormaliser::Numeric(13, 0), false, true, false},
   };
   for (const Case& c : cases) {
-    const WordList expected = ExpectedWords(e.records, c.column, c.norm, c.by_word, c.numeric, c.reverse);
+    std::vector<std::set<size_t>> postings;
+    const WordList expected = ExpectedWords(e.records, c.column, c.norm, c.by_word, c.numeric, c.reverse, &postings);
     const WordList got = s.Words(c.field);
     ASSERT_EQ(got.size(), expected.size()) << "field " << c.field;
     for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], expected[i]) << "field " << c.field << " word " << i;
-    // A search for a word finds as many records as the word's count.
-    for (size_t i = 0; i < expected.size(); i += 1 + expected.size() / 25)
-      EXPECT_EQ(s.Search(c.field, "\"" + expected[i].first + "\""), expected[i].second)
+    // A search for a word finds exactly the records that hold it.
+    for (size_t i = 0; i < expected.size(); i += 1 + expected.size() / 25) {
+      ASSERT_EQ(s.Search(c.field, "\"" + expected[i].first + "\""), expected[i].second)
           << "field " << c.field << " word " << expected[i].first;
+      for (size_t bit : postings[i])
+        ASSERT_EQ(APIIsRecordInBitmap(s.session(), 0, static_cast<int32_t>(bit)), 1)
+            << "field " << c.field << " word " << expected[i].first << " record " << bit;
+    }
   }
 }
 

@@ -175,6 +175,27 @@ TEST(RecordCoder, FlatWeightsGiveEightBitCodesEqualToTheBytes) {
   EXPECT_EQ(out, std::string("AB\0\x81", 4));
 }
 
+TEST(RecordCoder, WritesEachCodeMostSignificantBitFirst) {
+  // A frequent byte gets a short code; the encoder writes the low `length` bits of the
+  // canonical code value, most significant first, and pads the last byte with zeros.
+  std::vector<uint64_t> usage(kByteSymbols, 1);
+  usage['A'] = 100000;
+  RecordModel model;
+  ASSERT_TRUE(RecordModel::Build({}, usage, &model));
+  const int len_a = model.code.lengths['A'];
+  const int len_b = model.code.lengths['B'];
+  ASSERT_LT(len_a, 8);
+  RecordEncoder encoder(model);
+  std::string out;
+  const uint64_t bits = encoder.Encode("AB", out);
+  ASSERT_EQ(bits, static_cast<uint64_t>(len_a + len_b));
+  uint64_t value = 0;
+  for (char c : out) value = (value << 8) | static_cast<uint8_t>(c);
+  const int total = static_cast<int>(out.size()) * 8;
+  const uint64_t expected = ((model.code.codes['A'] << len_b) | model.code.codes['B']) << (total - len_a - len_b);
+  EXPECT_EQ(value, expected);
+}
+
 TEST(PhraseChooser, PrefersRepeatedTextsAndSkipsRareOnes) {
   PhraseChooser chooser;
   for (int i = 0; i < 20; ++i) chooser.AddSample(Coded(std::string("KABELBINDER SORT\0STK\0", 21)));
