@@ -1,5 +1,6 @@
 #include "ResultGrid.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
 
@@ -49,4 +50,10 @@ void TResultGrid::mouseMoveEvent(QMouseEvent* event) {
   event->accept();
 }
 
-void TResultGrid::wheelEvent(QWheelEvent* event) { event->ignore(); }
+void TResultGrid::wheelEvent(QWheelEvent* event) {
+  if (wheel_target_) {
+    QCoreApplication::sendEvent(wheel_target_, event);
+  } else {
+    event->ignore();
+  }
+}

@@ -17,6 +17,9 @@ class TResultGrid : public QTableView {
   // The cell under a point of the grid's viewport; -1, -1 outside the cells.
   QPoint CellAt(const QPoint& position) const;
 
+  // The widget that gets the wheel turned over the grid (the window's scroll bar).
+  void SetWheelTarget(QWidget* target) { wheel_target_ = target; }
+
   // Sets the model and gives its columns their fixed widths.
   void setModel(QAbstractItemModel* model) override;
 
@@ -28,4 +31,7 @@ class TResultGrid : public QTableView {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+
+ private:
+  QWidget* wheel_target_ = nullptr;
 };
