@@ -1,0 +1,256 @@
+// Settings, the text table, discount-code files and the price routines.
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "UnitKVDiverse.h"
+
+namespace {
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+QByteArray Cp1252(const QString& text) { return ToCp1252(text); }
+
+struct Message {
+  MessageKind kind;
+  QString text;
+};
+
+}  // namespace
+
+class TestKVDiverse : public QObject {
+  Q_OBJECT
+
+ private:
+  QList<Message> messages_;
+
+ private slots:
+  void init() {
+    messages_.clear();
+    SetMessageHandler([this](MessageKind kind, const QString& text) {
+      messages_.append({kind, text});
+    });
+    ClearTerminationRequest();
+    TextTable = std::make_unique<TTextTable>();
+    TextTable->LoadFromBytes("000 title\n" + QByteArray(63, '\n') +
+                             "064 Bad line in (file:\n065 Cannot read.\n");
+  }
+  void cleanup() {
+    SetMessageHandler(nullptr);
+    ClearTerminationRequest();
+    FreeTextTable();
+    RabatKoder.Reset();
+  }
+
+  void textTableDropsLineNumbersAndDecodesWindows1252() {
+    TTextTable table;
+    table.LoadFromBytes(Cp1252(QStringLiteral("000 SØG\r\n001 Tilføj til ordreliste\n02\r003 x\r\n")));
+    QCOMPARE(table.Count(), 4);
+    QCOMPARE(table.Text(0), QStringLiteral("SØG"));
+    QCOMPARE(table.Text(1), QStringLiteral("Tilføj til ordreliste"));
+    QCOMPARE(table.Text(2), QString());  // shorter than the number prefix
+    QCOMPARE(table.Text(3), QStringLiteral("x"));
+    QCOMPARE(table.Text(4, QStringLiteral("Ok")), QStringLiteral("Ok"));
+    QCOMPARE(table.Text(-1, QStringLiteral("Ok")), QStringLiteral("Ok"));
+  }
+
+  void textTableIsLookedUpInTheWorkingFolderThenTheDataFolder() {
+    QTemporaryDir work, data;
+    WriteFile(data.filePath("KV.dat"), "000 from data\n");
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(work.path());
+    QCOMPARE(LoadTextTable(data.path() + "/"), QDir(data.path()).absoluteFilePath("KV.dat"));
+    QCOMPARE(Text(0), QStringLiteral("from data"));
+    WriteFile(work.filePath("KV.dat"), "000 from work\n");
+    QVERIFY(!LoadTextTable(data.path() + "/").isEmpty());
+    QCOMPARE(Text(0), QStringLiteral("from work"));
+    QFile::remove(work.filePath("KV.dat"));
+    QVERIFY(LoadTextTable(QString()).isEmpty());
+    QVERIFY(!TextTable);
+    QCOMPARE(Text(0, QStringLiteral("none")), QStringLiteral("none"));
+    QDir::setCurrent(previous);
+  }
+
+  // Both shipped tables number their lines 000 to 068 in order and fill every one.
+  void shippedTextTablesAreComplete_data() {
+    QTest::addColumn<QString>("path");
+    QTest::newRow("Danish") << QStringLiteral(CATALOG_DATA_DIR "/KV.dat");
+    QTest::newRow("English") << QStringLiteral(CATALOG_DATA_DIR "/en/KV.dat");
+  }
+  void shippedTextTablesAreComplete() {
+    QFETCH(QString, path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = SplitLines(FromCp1252(file.readAll()));
+    QCOMPARE(lines.size(), 69);
+    for (int n = 0; n < lines.size(); ++n) {
+      QCOMPARE(lines[n].left(4), QString::asprintf("%03d ", n));
+      QVERIFY2(lines[n].size() > 4, qPrintable(lines[n]));
+    }
+  }
+
+  void discountFileRules() {
+    RabatKodeArray table;
+    // A heading only: no codes, every code gives 0.
+    QCOMPARE(table.LoadFromBytes("Kode\tProcent\r\n"), DiscountFileStatus::Ok);
+    QCOMPARE(table.Count(), 0);
+    QCOMPARE(table.Percent("AB"), 0.0);
+    QCOMPARE(table.LoadFromBytes(QByteArray()), DiscountFileStatus::Ok);
+    QCOMPARE(table.Count(), 0);
+
+    QCOMPARE(table.LoadFromBytes("heading\r\n"
+                                 "AB\t12,5\r\n"
+                                 "CD\t150\r\n"
+                                 "EF\t\r\n"
+                                 "GH\tabc\r\n"
+                                 "IJ\t-1\r\n"
+                                 "KLM\t7\r\n"
+                                 " N\t3\r\n"
+                                 "OP\t12.5\r\n"
+                                 "QR\t100\n"
+                                 "AB\t99\n"),
+             DiscountFileStatus::Ok);
+    QCOMPARE(table.Count(), 10);
+    QCOMPARE(table.Percent("AB"), 12.5);      // the first AB wins
+    QCOMPARE(table.Percent("  AB "), 12.5);   // blanks around the looked-up code
+    QCOMPARE(table.Percent("ab"), 0.0);       // case-sensitive
+    QCOMPARE(table.Percent("CD"), 0.0);       // above 100
+    QCOMPARE(table.Percent("EF"), 0.0);       // empty
+    QCOMPARE(table.Percent("GH"), 0.0);       // not a number
+    QCOMPARE(table.Percent("IJ"), 0.0);       // below 0
+    QCOMPARE(table.Percent("KL"), 7.0);       // KLM is stored as KL
+    QCOMPARE(table.Percent("KLM"), 0.0);
+    QCOMPARE(table.At(6).code, QStringLiteral(" N"));  // blanks in the file stay
+    QCOMPARE(table.Percent("N"), 0.0);
+    QCOMPARE(table.Percent("OP"), 0.0);       // a point is no decimal separator here
+    QCOMPARE(table.Percent("QR"), 100.0);
+  }
+
+  void discountFileLineWithoutExactlyOneTab() {
+    RabatKodeArray table;
+    QCOMPARE(table.LoadFromBytes("h\nAB\t10\nCD\t1\t2\nEF\t3\n"), DiscountFileStatus::BadLine);
+    QCOMPARE(table.Count(), 1);  // the lines before the bad one stay
+    QCOMPARE(table.Percent("AB"), 10.0);
+    QCOMPARE(table.LoadFromBytes("h\nAB\t10\n\nEF\t3\n"), DiscountFileStatus::BadLine);
+  }
+
+  void discountFileHoldsAtMost350Codes() {
+    QByteArray bytes = "heading\r\n";
+    for (int i = 0; i < 350; ++i) bytes += QByteArray::number(i % 100) + "\t1\r\n";
+    bytes += "no tab past the limit\r\n";
+    RabatKodeArray table;
+    QCOMPARE(table.LoadFromBytes(bytes), DiscountFileStatus::Ok);
+    QCOMPARE(table.Count(), 350);
+  }
+
+  void loadDiscountFileReportsAndEndsTheProgram() {
+    QTemporaryDir dir;
+    const QString bad = dir.filePath("Rabattkod Bad.txt");
+    WriteFile(bad, "h\r\nAB\t1\t2\r\n");
+    QCOMPARE(LoadDiscountFile(bad), DiscountFileStatus::BadLine);
+    QCOMPARE(messages_.size(), 1);
+    QCOMPARE(messages_[0].text, QStringLiteral("Bad line in (file: ") + bad + ")");
+    QVERIFY(TerminationRequested());
+
+    ClearTerminationRequest();
+    messages_.clear();
+    QCOMPARE(LoadDiscountFile(dir.filePath("missing.txt")), DiscountFileStatus::ReadFailed);
+    QCOMPARE(messages_.size(), 1);
+    QCOMPARE(messages_[0].text, QStringLiteral("Cannot read."));
+    QVERIFY(TerminationRequested());
+    QCOMPARE(RabatKoder.Count(), 0);
+
+    ClearTerminationRequest();
+    messages_.clear();
+    WriteFile(dir.filePath("Rabattkod Good.txt"), "h\nAB\t10\n");
+    QCOMPARE(LoadDiscountFile(dir.filePath("Rabattkod Good.txt")), DiscountFileStatus::Ok);
+    QVERIFY(messages_.isEmpty());
+    QVERIFY(!TerminationRequested());
+    QCOMPARE(DiscountPercent(" AB "), 10.0);
+  }
+
+  void selectorNamesComeFromTheFileNames() {
+    QTemporaryDir dir;
+    for (const char* name : {"Rabattkod Grossist.txt", "Rabattkod Default.txt", "Rabattkod .txt",
+                             "Rabattkoder.txt", "notes.txt", "Rabattkod Gammel.bak"})
+      WriteFile(dir.filePath(QString::fromLatin1(name)), "h\n");
+    QCOMPARE(DiscountFileNames(dir.path() + "/"),
+             (QStringList{QString(), QStringLiteral("Default"), QStringLiteral("Grossist")}));
+    QTemporaryDir empty;
+    QVERIFY(DiscountFileNames(empty.path() + "/").isEmpty());
+  }
+
+  void amounts() {
+    RabatKoder.LoadFromBytes("h\nAB\t10\nCD\t12,5\n");
+    QCOMPARE(NetAmount("AB", "200"), QStringLiteral("180"));
+    QCOMPARE(NetAmount(" CD", "10"), QStringLiteral("8,75"));
+    QCOMPARE(NetAmount("ZZ", "24,6"), QStringLiteral("24,6"));
+    QCOMPARE(LineAmount("3", "8,2"), QStringLiteral("24,6"));  // no trailing zeros
+    QCOMPARE(LineAmount("3", "0,1"), QStringLiteral("0,3"));   // 15 significant digits
+    QCOMPARE(LineAmount("2", "1234,5"), QStringLiteral("2469"));  // no thousands separator
+    bool ok = true;
+    QCOMPARE(LineAmount("x", "1", &ok), QString());
+    QVERIFY(!ok);
+    QCOMPARE(LineAmount("1,5", "1", &ok), QString());  // the quantity is a whole number
+    QVERIFY(!ok);
+    NetAmount("AB", "1.000,00", &ok);  // thousands separators are not read
+    QVERIFY(!ok);
+    QCOMPARE(FormatFixed2(1234.5), QStringLiteral("1234,50"));
+    QCOMPARE(FormatFixed2(11.25), QStringLiteral("11,25"));
+    double value = 0;
+    QVERIFY(ToNumber(" 12,5 ", &value));
+    QCOMPARE(value, 12.5);
+    QVERIFY(!ToNumber("inf", &value));
+    QVERIFY(!ToNumber("", &value));
+  }
+
+  void tabCount() {
+    QVERIFY(HasTabCount("a\tb", 1));
+    QVERIFY(!HasTabCount("a\tb\t", 1));
+    QVERIFY(HasTabCount(QString(9, '\t'), 9));
+    QVERIFY(HasTabCount("", 0));
+  }
+
+  void settingsAreReadFromTheNamedFile() {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("settings.ini");
+    WriteFile(ini, "[Tremora Divuvera]\nCDdrev=\"/data/cat/\"\nBMPS=bmp/\nBASE=/data/base/\n");
+    SetSettingsFile(ini);
+    LoadSettings(*OpenSettingsStore());
+    QCOMPARE(Folders.CdFolder, QStringLiteral("/data/cat/"));
+    QCOMPARE(Folders.BmpFolder, QStringLiteral("bmp/"));
+    QCOMPARE(Folders.BaseFolder, QStringLiteral("/data/base/"));
+    QCOMPARE(Folders.TempFolder, QString());  // absent: empty
+    QCOMPARE(ImagePath("Dok.bmp"), QStringLiteral("/data/cat/bmp/Dok.bmp"));
+    QCOMPARE(DiscountFilePath("Default"), QStringLiteral("/data/cat/Rabattkod Default.txt"));
+    SetSettingsFile(QString());
+    Folders = FolderSettings();
+  }
+
+  // Every shipped discount-code file loads and knows every code of the demo catalogue.
+  void shippedDiscountFilesCoverTheDemoCodes() {
+    QFile codesFile(QStringLiteral(CATALOG_DATA_DIR "/../../builder/demo_discount_codes.txt"));
+    if (!codesFile.open(QIODevice::ReadOnly)) QSKIP("no demo code list");
+    RabatKodeArray demo;
+    QCOMPARE(demo.LoadFromBytes(codesFile.readAll()), DiscountFileStatus::Ok);
+    const QStringList names = DiscountFileNames(QStringLiteral(CATALOG_DATA_DIR "/"));
+    QVERIFY(names.contains("Default"));
+    QVERIFY(names.size() >= 3);
+    for (const QString& name : names) {
+      RabatKodeArray table;
+      QCOMPARE(table.LoadFromFile(QStringLiteral(CATALOG_DATA_DIR "/Rabattkod ") + name + ".txt"),
+               DiscountFileStatus::Ok);
+      QCOMPARE(table.Count(), demo.Count());
+      for (int i = 0; i < demo.Count(); ++i) QCOMPARE(table.At(i).code, demo.At(i).code);
+    }
+  }
+};
+
+QTEST_MAIN(TestKVDiverse)
+#include "tst_kvdiverse.moc"
