@@ -17,8 +17,8 @@
 
 // A folder of this running program's own under the user's temporary location. The
 // engine writes its slot and list files there; the folder and everything in it are
-// removed when the object goes (at program exit), so read-only installs work and two
-// running copies never share files.
+// removed when the object goes (the program drops it when it quits), so read-only
+// installs work and two running copies never share files.
 class TEngineTempDir {
  public:
   TEngineTempDir();
@@ -45,6 +45,7 @@ struct TEngineState {
 // Opens the base in base_folder with a fresh private temporary folder, creates the
 // session, the result view (page of 15 lines over table 0), the marks and the index
 // view (without counts), and resets the quantities. Engine errors stay silent.
-// Answers false when the base cannot be opened or a step fails.
+// Answers false when the base cannot be opened or a step fails; the temporary folder
+// is then removed again.
 bool StartEngine(TEngineState& state, const QString& base_folder,
                  const LodexExports& api = LinkedLodexExports());

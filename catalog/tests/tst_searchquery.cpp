@@ -71,6 +71,7 @@ class SearchQueryTest : public QObject {
     TEngineState state;
     QVERIFY(!StartEngine(state, QStringLiteral("/missing"), fake::Exports()));
     QVERIFY(!state.IsStarted());
+    QVERIFY(!state.TempDir);
   }
 
   void startupPreparesTheViews() {
