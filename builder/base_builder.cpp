@@ -1,5 +1,7 @@
 #include "base_builder.h"
 
+#include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
@@ -778,7 +780,12 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
     return kExitInterrupted;
   }
 
-  // Swap the finished base into place.
+  // Swap the finished base into place: in one step where the file system can exchange
+  // two directories, so readers see the old base or the new one, never neither.
+  if (replacing && renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, out.c_str(), RENAME_EXCHANGE) == 0) {
+    RemoveBaseDir(temp);  // now the old base
+    return kExitOk;
+  }
   fs::path old;
   if (replacing) {
     std::string old_template = (parent / ("." + out.filename().string() + ".old-XXXXXX")).string();
