@@ -67,9 +67,11 @@ bool WordIndex::Load(std::vector<char> image, const std::vector<uint32_t>& field
     if (last <= first) continue;
     field.first_entry = static_cast<uint32_t>(first - word_refs.begin());
     field.block_count = static_cast<uint32_t>(last - first);
+    field.ascending = true;
     for (uint32_t e = 0; e < field.block_count; ++e) {
       const uint32_t entry = field.first_entry + e;
       KeyOf(field, directory.data() + word_refs[entry], &entry_keys[entry]);
+      if (e > 0 && !(entry_keys[entry - 1] < entry_keys[entry])) field.ascending = false;
     }
   }
 
@@ -138,7 +140,16 @@ LocateResult Locate(WordIndex& index, int field, std::string_view key, LocateMod
   // The block directory: the block before the first entry greater than the key, or
   // at once the block of an equal entry.
   uint32_t block = words.block_count - 1;
-  for (uint32_t e = 0; e < words.block_count; ++e) {
+  if (words.ascending) {
+    const auto first = index.entry_keys.begin() + words.first_entry;
+    const auto greater = std::upper_bound(first, first + words.block_count, key,
+                                          [](std::string_view k, const std::string& entry) {
+                                            return k < std::string_view(entry);
+                                          });
+    const uint32_t e = static_cast<uint32_t>(greater - first);
+    block = e == 0 ? 0 : e - 1;
+  }
+  for (uint32_t e = 0; !words.ascending && e < words.block_count; ++e) {
     const int cmp = std::string_view(index.entry_keys[words.first_entry + e]).compare(key);
     if (cmp == 0) {
       block = e;

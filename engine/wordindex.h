@@ -27,6 +27,9 @@ struct FieldWords {
   uint64_t stretch_begin = 0;  // its postings in post.dat: [begin, end)
   uint64_t stretch_end = 0;
   KeyFormFn key_form;
+  // The entries' key forms ascend strictly (as a sound index's do), so a locate may
+  // search the directory by halving instead of walking it.
+  bool ascending = false;
 };
 
 struct WordIndex {
