@@ -443,7 +443,7 @@ extern "C" LODEX_API int32_t APISearch(int32_t session) {
       }
       Recount(s);
     }
-    Recount(s);
+    // Every term ended with a recount, so the counts already describe the result.
     s.sort.order_mode = kBitmapOrder;
     return 0;
   } catch (...) {
