@@ -24,9 +24,11 @@
 #include "format/post.h"
 #include "format/sort.h"
 #include "format/wordfreq.h"
+#include "meta_writer.h"
 #include "out_file.h"
 #include "product_table.h"
 #include "record_coder.h"
+#include "sort_writer.h"
 #include "textkeys.h"
 #include "word_index_writer.h"
 
@@ -63,33 +65,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && (IsBlank(s.front()) || s.front() == '\r' || s.front() == '\n')) s.remove_prefix(1);
   while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
   return s;
-}
-
-// A number as written in a price list: optional sign, digits, optional decimal comma
-// or point and digits. Counts the significant integer and fraction digits.
-bool ParseNumber(std::string_view s, int* int_digits, int* frac_digits) {
-  size_t i = 0;
-  if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
-  size_t digits = 0, lead = 0;
-  bool leading = true;
-  while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-    if (leading && s[i] == '0') ++lead; else leading = false;
-    ++digits;
-    ++i;
-  }
-  size_t frac = 0, frac_sig = 0;
-  if (i < s.size() && (s[i] == ',' || s[i] == '.')) {
-    ++i;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-      ++frac;
-      if (s[i] != '0') frac_sig = frac;
-      ++i;
-    }
-  }
-  if (i != s.size() || digits + frac == 0) return false;
-  *int_digits = static_cast<int>(digits - lead);
-  *frac_digits = static_cast<int>(frac_sig);
-  return true;
 }
 
 std::string NumberWord(std::string_view s) {
@@ -454,7 +429,6 @@ bool BaseBuilder::WriteSortFields(const std::string& dir, std::string* error) {
   OutFile sort;
   if (!sort.Open(dir + "/sort.dat", error)) return false;
   sort_offset_.clear();
-  const CharTable& composed = ComposedTable();
   for (size_t f = 0; f < schema_.sort_fields.size(); ++f) {
     const SortFieldSpec& spec = schema_.sort_fields[f];
     const int slot = sort_slot_[f];
@@ -481,42 +455,20 @@ bool BaseBuilder::WriteSortFields(const std::string& dir, std::string* error) {
         widest_frac = std::max(widest_frac, d);
       }
     }
-    std::string keys;
-    std::vector<uint64_t> key_at;
-    std::vector<uint32_t> valued, hollow;
+    SortRun run;
     for (uint32_t bit = 0; bit < n; ++bit) {
       const std::string_view raw = Cell(bit_row_[bit], slot);
       const std::string_view value = Trim(raw);
       if (value.empty()) {
-        hollow.push_back(bit);
-        continue;
-      }
-      valued.push_back(bit);
-      key_at.push_back(keys.size());
-      switch (spec.collation) {
-        case Collation::kKey: keys.append(MapThrough(composed, value)); break;
-        case Collation::kBytes: keys.append(raw); break;
-        case Collation::kNumeric: keys.append(NumericKey(NumberWord(value), widest_int, widest_frac)); break;
+        run.AddHollow(bit);
+      } else if (spec.collation == Collation::kNumeric) {
+        run.AddValue(bit, SortKey(spec.collation, NumberWord(value), widest_int, widest_frac));
+      } else {
+        run.AddValue(bit, SortKey(spec.collation, spec.collation == Collation::kBytes ? raw : value, 0, 0));
       }
       Tick(bit);
     }
-    key_at.push_back(keys.size());
-    std::vector<uint32_t> order(valued.size());
-    std::iota(order.begin(), order.end(), 0u);
-    auto key = [&](uint32_t i) { return std::string_view(keys).substr(key_at[i], key_at[i + 1] - key_at[i]); };
-    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return key(a) < key(b); });
-
-    std::string run;
-    run.reserve(static_cast<size_t>(n) * fmt::kSortEntryBytes);
-    for (uint32_t i : order) {
-      fmt::PutFixed32(run, valued[i]);
-      fmt::PutFixed32(run, pointer_[valued[i]]);
-    }
-    for (uint32_t bit : hollow) {
-      fmt::PutFixed32(run, bit | fmt::kHollowMark);
-      fmt::PutFixed32(run, pointer_[bit]);
-    }
-    sort.Append(run);
+    run.Write(pointer_, &sort);
     if (Stopped(error)) return false;
   }
   return sort.Close(error);
@@ -613,53 +565,9 @@ bool BaseBuilder::WriteWordIndex(const std::string& dir, BuildSummary* summary, 
 }
 
 bool BaseBuilder::WriteMeta(const std::string& dir, std::string* error) {
-  std::string m;
-  auto put_name = [&](const std::string& name) {
-    m.append(name);
-    m.push_back('\0');
-  };
-  auto put_map = [&](const TableMap& map) {
-    for (uint32_t w : map) fmt::PutFixed32(m, w);
-  };
-  fmt::PutFixed32(m, static_cast<uint32_t>(schema_.data_fields.size()));
-  fmt::PutFixed32(m, static_cast<uint32_t>(schema_.search_fields.size()));
-  fmt::PutFixed32(m, static_cast<uint32_t>(schema_.sort_fields.size()));
-  fmt::PutFixed32(m, static_cast<uint32_t>(schema_.tables.size()));
-  fmt::PutFixed32(m, static_cast<uint32_t>(read_bytes_));
-  fmt::PutFixed32(m, static_cast<uint32_t>(decode_bytes_));
-  for (size_t t = 0; t < schema_.tables.size(); ++t) {
-    put_name(schema_.tables[t]);
-    fmt::PutFixed32(m, table_count_[t]);
-  }
-  for (const DataFieldSpec& f : schema_.data_fields) {
-    fmt::PutFixed16(m, f.number);
-    put_name(f.name);
-    fmt::PutFixed32(m, f.Flags());
-    fmt::PutFixed32(m, f.length);
-    put_map(f.table_map);
-  }
-  for (size_t i = 0; i < schema_.search_fields.size(); ++i) {
-    const SearchFieldSpec& f = schema_.search_fields[i];
-    fmt::PutFixed16(m, f.number);
-    put_name(f.name);
-    fmt::PutFixed32(m, f.Flags());
-    fmt::PutFixed32(m, index1_offset_[i]);
-    fmt::PutFixed32(m, f.LengthWord());
-    put_map(f.table_map);
-  }
-  for (size_t i = 0; i < schema_.sort_fields.size(); ++i) {
-    const SortFieldSpec& f = schema_.sort_fields[i];
-    fmt::PutFixed16(m, f.number);
-    put_name(f.name);
-    fmt::PutFixed32(m, f.Flags());
-    fmt::PutFixed32(m, sort_offset_[i]);
-    fmt::PutFixed32(m, f.length);
-    put_map(f.table_map);
-  }
-  fmt::PutFixed32(m, static_cast<uint32_t>(fmt::kMetaVersion));
   OutFile meta;
   if (!meta.Open(dir + "/meta.dat", error)) return false;
-  meta.Append(m);
+  meta.Append(MetaBytes(schema_, table_count_, read_bytes_, decode_bytes_, index1_offset_, sort_offset_));
   return meta.Close(error);
 }
 
