@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "base_builder.h"
@@ -155,7 +157,14 @@ int main(int argc, char** argv) {
 
   lodex::build::BuildSummary summary;
   std::string error;
-  const int code = lodex::build::RunBuild(request, &summary, &error);
+  int code = lodex::build::kExitOutput;
+  try {
+    code = lodex::build::RunBuild(request, &summary, &error);
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
   bar.Clear();
   if (code != lodex::build::kExitOk) {
     std::fprintf(stderr, "lodex-build: %s\n", error.c_str());
