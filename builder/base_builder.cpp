@@ -671,7 +671,14 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
   const mode_t mask = umask(0);
   umask(mask);
   chmod(temp_template.c_str(), 0777 & ~mask);
-  if (!builder.Write(temp.string(), summary, error)) {
+  bool written = false;
+  try {
+    written = builder.Write(temp.string(), summary, error);
+  } catch (...) {  // out of memory, above all: leave no work directory behind
+    RemoveBaseDir(temp);
+    throw;
+  }
+  if (!written) {
     RemoveBaseDir(temp);
     if (error->rfind("line ", 0) == 0) *error = request.table_path + ": " + *error;
     if (request.options.stop && request.options.stop->load()) return kExitInterrupted;
