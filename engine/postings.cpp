@@ -141,13 +141,15 @@ void OrStretch(PostingFile& post, const PostingShape& shape, uint64_t from, uint
       if (length == 0) break;
       if (length < format::kRecordNumberBytes && piece[0] < format::kBitmapMarker) break;
     }
-    const uint8_t first = piece[i];
-    if (first < format::kBitmapMarker) {
+    // The run of 3-byte numbers that lies wholly in this piece and starts before `to`.
+    const size_t stop = static_cast<size_t>(std::min<uint64_t>(length, to - base));
+    const size_t whole = length - format::kRecordNumberBytes;
+    while (i < stop && i <= whole && piece[i] < format::kBitmapMarker) {
       const uint32_t record = format::DecodeRecordNumber(piece + i);
       if (record < shape.total_records) SetRecord(bitmap, record);
       i += format::kRecordNumberBytes;
-      continue;
     }
+    if (i >= stop || piece[i] < format::kBitmapMarker) continue;
     // A marker: OR the bitmap after it straight from the file.
     const uint64_t at = base + i + 1;
     uint8_t* spare = SpareBuffer();
