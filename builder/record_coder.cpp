@@ -70,12 +70,20 @@ constexpr size_t kDenseChildren = 8;
 // Longer candidates than this are rare repeats and only bloat the table.
 constexpr size_t kMaxCandidate = 48;
 constexpr uint32_t kMinCandidateCount = 3;
+constexpr size_t kLongNumber = 5;
 
 }  // namespace
 
 void PhraseChooser::Count(std::string_view candidate) {
   if (candidate.size() < 2 || candidate.size() > kMaxCandidate) return;
-  ++counts_[std::string(candidate)];
+  // Long digit runs are article, el. and EAN numbers: they hardly ever repeat.
+  if (candidate.size() >= kLongNumber &&
+      std::all_of(candidate.begin(), candidate.end(), [](char c) { return IsDigit(static_cast<uint8_t>(c)) || c == ' '; }))
+    return;
+  if (counts_.empty()) counts_.reserve(1 << 16);
+  auto it = counts_.find(candidate);
+  if (it != counts_.end()) ++it->second;
+  else counts_.emplace(std::string(candidate), 1);
 }
 
 void PhraseChooser::AddSample(std::string_view coded) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -31,7 +32,12 @@ class PhraseChooser {
  private:
   void Count(std::string_view candidate);
 
-  std::unordered_map<std::string, uint32_t> counts_;
+  // Looked up by string_view, so counting an existing candidate copies nothing.
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  std::unordered_map<std::string, uint32_t, Hash, std::equal_to<>> counts_;
 };
 
 // A trie over the phrases for finding every phrase that starts at a position.
