@@ -1,0 +1,155 @@
+// Times the search window in-process on a base: from a key release in the item-text
+// edit to the suggestion list filled and painted, and from Enter to the grid painted
+// with the first page of hits.
+//
+//   searchwindow_bench --base DIR [--repeat N]
+//
+// The window runs on the offscreen platform with a catalogue folder of its own (text
+// table, default discount codes, images) made in a temporary folder.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSettings>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "UnitKVDiverse.h"
+#include "UnitSearch.h"
+#include "art/Artwork.h"
+
+namespace {
+
+struct Timing {
+  std::vector<double> ms;
+  void Add(double v) { ms.push_back(v); }
+  void Print(const char* what) {
+    std::sort(ms.begin(), ms.end());
+    const auto at = [this](double q) { return ms[static_cast<size_t>(q * (ms.size() - 1))]; };
+    double sum = 0;
+    for (double v : ms) sum += v;
+    std::printf("%-34s n=%-5zu median %7.3f ms  mean %7.3f ms  p95 %7.3f ms  max %7.3f ms\n", what,
+                ms.size(), at(0.5), sum / ms.size(), at(0.95), ms.back());
+  }
+};
+
+void Key(QWidget* target, QEvent::Type type, int key, const QString& text) {
+  QKeyEvent event(type, key, Qt::NoModifier, text);
+  QCoreApplication::sendEvent(target, &event);
+}
+
+bool MakeCatalogFolder(const QString& cd, const QString& base) {
+  if (!QFile::copy(QStringLiteral(CATALOG_DATA_DIR "/KV.dat"), cd + QStringLiteral("KV.dat"))) return false;
+  if (!QFile::copy(QStringLiteral(CATALOG_DATA_DIR "/Rabattkod Default.txt"),
+                   cd + QStringLiteral("Rabattkod Default.txt")))
+    return false;
+  QDir(cd).mkdir(QStringLiteral("bmp"));
+  QString error;
+  if (!art::WriteImageFiles(cd + QStringLiteral("bmp"), &error)) return false;
+  QSettings settings(cd + QStringLiteral("settings.ini"), QSettings::IniFormat);
+  settings.setValue(QStringLiteral("Tremora Divuvera/CDdrev"), cd);
+  settings.setValue(QStringLiteral("Tremora Divuvera/BMPS"), QStringLiteral("bmp/"));
+  settings.setValue(QStringLiteral("Tremora Divuvera/BASE"), base);
+  settings.setValue(QStringLiteral("Tremora Divuvera/TEMP"), QString());
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QString base;
+  int repeat = 20;
+  const QStringList args = app.arguments();
+  for (int i = 1; i + 1 < args.size(); ++i) {
+    if (args[i] == QLatin1String("--base")) base = args[++i];
+    else if (args[i] == QLatin1String("--repeat")) repeat = args[++i].toInt();
+  }
+  if (base.isEmpty() || repeat < 1) {
+    std::fprintf(stderr, "usage: searchwindow_bench --base DIR [--repeat N]\n");
+    return 2;
+  }
+  QTemporaryDir folder;
+  const QString cd = folder.path() + QLatin1Char('/');
+  if (!MakeCatalogFolder(cd, QDir(base).absolutePath())) {
+    std::fprintf(stderr, "cannot prepare the catalogue folder\n");
+    return 3;
+  }
+  SetSettingsFile(cd + QStringLiteral("settings.ini"));
+  SetMessageHandler([](MessageKind, const QString& text) {
+    std::fprintf(stderr, "message: %s\n", qPrintable(text));
+  });
+
+  QElapsedTimer start;
+  start.start();
+  TFormSearch window;
+  if (!window.Created()) return 4;
+  window.show();
+  app.processEvents();
+  std::printf("window created with the engine started in %.1f ms\n", start.nsecsElapsed() / 1e6);
+
+  auto* item_text = window.findChild<QLineEdit*>(QStringLiteral("VaretekstEdit"));
+  auto* suggestions = window.findChild<QListWidget*>(QStringLiteral("IndexBox"));
+  auto* grid = window.findChild<QTableView*>(QStringLiteral("DrawGrid1"));
+  auto* hits = window.findChild<QLabel*>(QStringLiteral("AntalHitsLbl"));
+  if (!item_text || !suggestions || !grid || !hits) return 5;
+
+  // Typing words letter by letter: each release refreshes the suggestions.
+  const QStringList typed = {QStringLiteral("installationskabel"), QStringLiteral("automatsikring"),
+                             QStringLiteral("stikkontakt"), QStringLiteral("led"),
+                             QStringLiteral("downlight"), QStringLiteral("zz"), QStringLiteral("hvid"),
+                             QStringLiteral("3g1,5"), QStringLiteral("pære")};
+  Timing suggest;
+  for (int r = 0; r < repeat; ++r) {
+    for (const QString& word : typed) {
+      item_text->clear();
+      for (const QChar c : word) {
+        Key(item_text, QEvent::KeyPress, Qt::Key_A, QString(c));  // the character is in the text
+        QElapsedTimer t;
+        t.start();
+        Key(item_text, QEvent::KeyRelease, Qt::Key_A, QString(c));
+        suggestions->viewport()->repaint();
+        suggest.Add(t.nsecsElapsed() / 1e6);
+      }
+    }
+  }
+  suggest.Print("key release -> suggestions filled");
+
+  // Enter in the item text: search, then the first page painted.
+  const QStringList queries = {QStringLiteral("installationskabel"), QStringLiteral("led pære"),
+                               QStringLiteral("stikkontakt hvid"), QStringLiteral("automatsikring c16a"),
+                               QStringLiteral("hvid"), QStringLiteral("nym-j"), QStringLiteral("zzz"),
+                               QStringLiteral("led*"), QStringLiteral("*kabel")};
+  std::vector<Timing> per_query(queries.size());
+  Timing search;
+  for (int r = 0; r < repeat; ++r) {
+    for (int q = 0; q < queries.size(); ++q) {
+      item_text->setText(queries[q]);
+      QElapsedTimer t;
+      t.start();
+      Key(item_text, QEvent::KeyPress, Qt::Key_Return, QStringLiteral("\r"));
+      Key(item_text, QEvent::KeyRelease, Qt::Key_Return, QStringLiteral("\r"));
+      grid->viewport()->repaint();
+      const double ms = t.nsecsElapsed() / 1e6;
+      search.Add(ms);
+      per_query[q].Add(ms);
+    }
+  }
+  search.Print("Enter -> first page painted");
+  for (int q = 0; q < queries.size(); ++q) {
+    item_text->setText(queries[q]);
+    Key(item_text, QEvent::KeyPress, Qt::Key_Return, QStringLiteral("\r"));
+    Key(item_text, QEvent::KeyRelease, Qt::Key_Return, QStringLiteral("\r"));
+    const QByteArray label = ("  \"" + queries[q] + "\" (" + hits->text() + " hits)").toUtf8();
+    per_query[q].Print(label.constData());
+  }
+  return 0;
+}

@@ -1,0 +1,97 @@
+// Builds a small catalogue base for a test: product rows in the demo catalogue's
+// columns, written as a product table and run through the base builder into a
+// temporary folder that lives as long as the object.
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <string>
+
+#include "base_builder.h"
+#include "demo_catalog.h"
+
+// Builds the demo catalogue's first count products into a base in out_dir (which
+// must not exist yet, or hold only base files). False with a message.
+inline bool BuildDemoBase(const QString& out_dir, int count, QString* error) {
+  QTemporaryDir source;
+  std::string table_path, schema_path, why;
+  if (!source.isValid() ||
+      !lodex::build::WriteDemoCatalog(static_cast<uint64_t>(count), 1, source.path().toStdString(),
+                                      &table_path, &schema_path, &why)) {
+    *error = QString::fromStdString(why);
+    return false;
+  }
+  lodex::build::BuildRequest request;
+  request.schema_path = schema_path;
+  request.table_path = table_path;
+  request.out_dir = out_dir.toStdString();
+  lodex::build::BuildSummary summary;
+  if (lodex::build::RunBuild(request, &summary, &why) != lodex::build::kExitOk) {
+    *error = QString::fromStdString(why);
+    return false;
+  }
+  return true;
+}
+
+struct TDemoProduct {
+  QString text;
+  QString type_number;
+  QString el_number;
+  QString ean;
+  QString price;
+  QString discount;
+  QString table = QStringLiteral("VARER");
+};
+
+class TDemoBase {
+ public:
+  // Builds the base; Error() says why when Path() is empty.
+  explicit TDemoBase(const QList<TDemoProduct>& products) {
+    if (!dir_.isValid()) {
+      error_ = QStringLiteral("no temporary folder");
+      return;
+    }
+    const QString schema_path = dir_.filePath(QStringLiteral("schema.json"));
+    const QString table_path = dir_.filePath(QStringLiteral("products.tsv"));
+    QFile schema(schema_path);
+    if (!schema.open(QIODevice::WriteOnly)) return;
+    schema.write(QByteArray::fromStdString(lodex::build::DemoSchemaJson()));
+    schema.close();
+    QByteArray table = "Tabel\tVaretekst\tTypenr\tEl.nr.\tEAN\tBruttopris\tRabatkode\tLeverandør\tEnhed\n";
+    for (const TDemoProduct& p : products) {
+      table += QStringList{p.table, p.text, p.type_number, p.el_number, p.ean, p.price,
+                           p.discount, QStringLiteral("Test"), QStringLiteral("STK")}
+                   .join(QLatin1Char('\t'))
+                   .toUtf8() +
+               '\n';
+    }
+    QFile out(table_path);
+    if (!out.open(QIODevice::WriteOnly)) return;
+    out.write(table);
+    out.close();
+
+    lodex::build::BuildRequest request;
+    request.schema_path = schema_path.toStdString();
+    request.table_path = table_path.toStdString();
+    request.out_dir = dir_.filePath(QStringLiteral("base")).toStdString();
+    lodex::build::BuildSummary summary;
+    std::string error;
+    if (lodex::build::RunBuild(request, &summary, &error) != lodex::build::kExitOk) {
+      error_ = QString::fromStdString(error);
+      return;
+    }
+    path_ = dir_.filePath(QStringLiteral("base"));
+  }
+
+  QString Path() const { return path_; }
+  QString Error() const { return error_; }
+
+ private:
+  QTemporaryDir dir_;
+  QString path_;
+  QString error_;
+};
