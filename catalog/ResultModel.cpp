@@ -1,22 +1,11 @@
 #include "ResultModel.h"
 
-#include <QLocale>
-
 #include "Marking.h"
 #include "QuantityTable.h"
 #include "ResultView.h"
+#include "UnitKVDiverse.h"
 
 namespace {
-
-// A locale whose numbers have the comma as decimal separator and no grouping.
-const QLocale& CommaLocale() {
-  static const QLocale locale = [] {
-    QLocale l(QLocale::Danish, QLocale::Denmark);
-    l.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
-    return l;
-  }();
-  return locale;
-}
 
 QString TrimLeft(const QString& text) {
   qsizetype i = 0;
@@ -47,14 +36,9 @@ QString TResultModel::FieldText(int field_index, int row) const {
   return view_.CellText(field_index, row);
 }
 
-bool TResultModel::ParseAmount(const QString& text, double* value) {
-  bool ok = false;
-  const double parsed = CommaLocale().toDouble(text, &ok);
-  if (ok) *value = parsed;
-  return ok;
-}
+bool TResultModel::ParseAmount(const QString& text, double* value) { return ToNumber(text, value); }
 
-QString TResultModel::FormatAmount(double value) { return CommaLocale().toString(value, 'f', 2); }
+QString TResultModel::FormatAmount(double value) { return FormatFixed2(value); }
 
 QString TResultModel::CellText(int column, int row, bool* price_unreadable) const {
   if (row == 0) {

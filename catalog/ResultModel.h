@@ -69,7 +69,7 @@ class TResultModel : public QAbstractTableModel {
   // discount codes), and reports the first price of the page that is not a number.
   void Repaint();
 
-  // Number and text conversions with the comma as decimal separator.
+  // The program's number conversions (comma as decimal separator, no grouping).
   static bool ParseAmount(const QString& text, double* value);
   static QString FormatAmount(double value);  // "0.00"
 
