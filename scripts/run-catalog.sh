@@ -29,7 +29,9 @@ done
 
 scripts/install-deps.sh
 cmake -S . -B "$build" -G Ninja -DLODEX_BUILD_CATALOG=ON >/dev/null
-cmake --build "$build" -j"$jobs"
+# What the demo needs: the program with its artwork, the engine and the base tools.
+cmake --build "$build" -j"$jobs" --target TremoraElectronic catalog_artwork Lodex32 \
+  lodex-demo lodex-build
 
 demo="$build/demo"
 mkdir -p "$demo/bmp" "$demo/temp"

@@ -65,6 +65,7 @@ class TestShell : public QObject {
   QList<QString> questions_;
   bool answer_ = false;
   QString previous_dir_;
+  QTemporaryDir empty_dir_;  // a working folder without KV.dat
 
   std::unique_ptr<TFormSearch> CreateSearch(const CatalogueFolder& folder, const QString& cd,
                                             const QString& bmps) {
@@ -85,7 +86,7 @@ class TestShell : public QObject {
       return answer_;
     });
     ClearTerminationRequest();
-    QDir::setCurrent(QDir::tempPath());  // no KV.dat here
+    QDir::setCurrent(empty_dir_.path());
   }
   void cleanup() {
     SetMessageHandler(nullptr);
