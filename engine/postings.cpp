@@ -25,6 +25,11 @@ uint8_t* SpareBuffer() {
   return buffer.data();
 }
 
+// memset that accepts the empty bitmap of a base without records.
+inline void Zero(uint8_t* bytes, size_t n) {
+  if (n > 0) std::memset(bytes, 0, n);
+}
+
 inline void SetRecord(uint8_t* bitmap, uint32_t record) {
   bitmap[record >> 3] |= static_cast<uint8_t>(0x80u >> (record & 7));
 }
@@ -48,7 +53,7 @@ void ReadWordBitmap(PostingFile& post, const PostingShape& shape, uint64_t offse
     done += got;
     if (got < want) break;
   }
-  std::memset(out + done, 0, shape.bitmap_bytes - done);
+  Zero(out + done, shape.bitmap_bytes - done);
 }
 
 // Calls take(record) for every listed record number below the total; stops early when
@@ -116,7 +121,7 @@ void LoadPostings(PostingFile& post, const PostingShape& shape, uint64_t offset,
     }
     return;
   }
-  if (replace) std::memset(bitmap, 0, shape.bitmap_bytes);
+  if (replace) Zero(bitmap, shape.bitmap_bytes);
   ForEachListed(post, shape, offset, count, [bitmap](uint32_t record) {
     SetRecord(bitmap, record);
     return true;
@@ -125,7 +130,7 @@ void LoadPostings(PostingFile& post, const PostingShape& shape, uint64_t offset,
 
 void OrStretch(PostingFile& post, const PostingShape& shape, uint64_t from, uint64_t to,
                uint8_t* bitmap) {
-  std::memset(bitmap, 0, shape.bitmap_bytes);
+  Zero(bitmap, shape.bitmap_bytes);
   to = std::min(to, post.size());
   uint8_t* piece = PieceBuffer();
   uint64_t base = from;  // file position of piece[0]

@@ -78,7 +78,7 @@ uint64_t PrefixEnd(WordIndex& index, int field, const std::string& k) {
 }
 
 void Clear(const WordIndex& index, uint8_t* scratch) {
-  std::memset(scratch, 0, index.shape.bitmap_bytes);
+  if (index.shape.bitmap_bytes > 0) std::memset(scratch, 0, index.shape.bitmap_bytes);
 }
 
 void Stretch(WordIndex& index, uint64_t from, uint64_t to, uint8_t* scratch) {

@@ -17,7 +17,7 @@ namespace lodex {
 void WriteWordEntry(uint8_t* entry, std::string_view text, int32_t count) {
   std::memset(entry, 0, kWordEntryBytes);
   const size_t n = std::min(text.size(), kWordEntryTextBytes - 1);
-  std::memcpy(entry, text.data(), n);
+  if (n > 0) std::memcpy(entry, text.data(), n);
   std::memcpy(entry + kWordEntryTextBytes, &count, sizeof count);
 }
 
@@ -158,7 +158,10 @@ int32_t LocateIndexWord(const WordListField& field, const char* text, int32_t mo
     return f.Ordinal();
   }
   // Other modes: the equal word, else the word before the located one.
-  if (!found.found) return f.CountToLast() - 1;
+  if (!found.found) {
+    const int32_t count = f.CountToLast();
+    return count > 0 ? count - 1 : ERROR_BadToken;  // a field without words has no last
+  }
   if (!f.iter().Position(f.index(), f.field, found.block, found.word)) return ERROR_BadToken;
   const int32_t ordinal = f.Ordinal();
   if (found.equal) return ordinal;

@@ -123,6 +123,25 @@ TEST_F(WordListTest, FilterMarksTheWordsOfTheCurrentHits) {
   EXPECT_EQ(MarkFilteredWords(field_), 0);
 }
 
+TEST(WordListEmptyFieldTest, AFieldWithoutWordsListsNothing) {
+  Base base;
+  testing::IndexFiles files(base.index, testing::WriteIndex({{{"A", {0}}}, {}}, 48), 48);
+  Session session;
+  session.bitmaps.Reset({48}, 6);
+  session.words.Init(base);
+  const WordListField empty{&base, &session, 1};
+  EXPECT_EQ(CountIndexWords(empty), 0);
+  EXPECT_EQ(LocateIndexWord(empty, "A", 1), ERROR_BadToken);
+  EXPECT_EQ(LocateIndexWord(empty, "A", 0), ERROR_BadToken);
+  std::vector<uint8_t> buffer(2 * kWordEntryBytes, 0x5A);
+  EXPECT_EQ(ListIndexWordsFrom(empty, 0, 2, 1, 0, buffer.data()), 0);
+  EXPECT_EQ(buffer[kWordEntryBytes], 0);
+  EXPECT_EQ(ListIndexWordsAt(empty, "", 2, 0, buffer.data()), 0);
+  EXPECT_EQ(ListWordsInTables(empty, "", 2, 0, buffer.data()), 0);
+  EXPECT_EQ(MarkFilteredWords(empty), 0);
+  EXPECT_EQ(ListFilteredWords(empty, 2, buffer.data()), 0);
+}
+
 TEST(WordEntryTest, LongWordsAreCutToTheEntry) {
   std::vector<uint8_t> entry(kWordEntryBytes, 0x5A);
   WriteWordEntry(entry.data(), std::string(300, 'W'), 7);
