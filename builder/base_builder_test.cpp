@@ -250,7 +250,22 @@ TEST(BaseBuilder, RefusesWhatABaseCannotHoldNamingLineAndColumn) {
   EXPECT_NE(e.find("2 cells"), std::string::npos) << e;
 }
 
-TEST(BaseBuilder, EmptyTablesAndRecordsWithLongZeroRunsAreKept) {
+TEST(BaseBuilder, HoldsFewerThanTwoToTheTwentyThirdRecords) {
+  // Record numbers in post.dat have 23 bits: 8 388 607 rows fit, the next is refused.
+  BuildSchema schema;
+  std::string error;
+  ASSERT_TRUE(ParseSchema(R"({"tables": ["A"], "data_fields": [{"number": 1, "name": "D"}]})", &schema, &error));
+  BaseBuilder builder(schema, BuildOptions());
+  ASSERT_TRUE(builder.SetHeader({"D"}, &error)) << error;
+  const std::vector<std::string_view> cells = {"x"};
+  for (uint64_t line = 2; line < (1u << 23) + 1; ++line) ASSERT_TRUE(builder.AddRow(line, cells, &error)) << error;
+  EXPECT_EQ(builder.rows(), (1u << 23) - 1);
+  EXPECT_FALSE(builder.AddRow((1u << 23) + 1, cells, &error));
+  EXPECT_NE(error.find("line 8388609"), std::string::npos) << error;
+  EXPECT_NE(error.find("2^23"), std::string::npos) << error;
+}
+
+TEST(BaseBuilder, EmptyTablesAndEmptyFieldsAreKept) {
   TempDir dir;
   // Table A empty; a record of empty fields decodes as empty texts.
   const std::string table = "T\tTekst\tPris\nB\tord\t\nB\t\t1\n";
