@@ -99,9 +99,39 @@ std::string ItemText(uint32_t family, Rng& rng) {
     case 13:
       return "LED PANEL " + std::string(rng.Chance(50) ? "60X60 " : "30X120 ") + rng.Pick(watts) + " " +
              rng.Pick(kelvin) + " UGR<19";
-    default:
+    case 14:
       return "DÅSE " + std::string(rng.Chance(50) ? "UNDERLAG " : "INDMURING ") + Num(1 + rng.Below(3)) +
              "," + Num(5 * rng.Below(2)) + " MODUL " + rng.Pick(colours);
+    case 15:
+      return "KONTAKTOR " + std::string(rng.Chance(50) ? "3P " : "4P ") + rng.Pick(amps) + " SPOLE " +
+             (rng.Chance(60) ? "230V AC" : "24V DC") + (rng.Chance(40) ? " M/HJÆLPEKONTAKT" : "");
+    case 16:
+      return "FORGRENINGSDÅSE " + rng.Pick(ip) + " " + Num(75 + 25 * rng.Below(6)) + "X" +
+             Num(75 + 25 * rng.Below(6)) + "MM " + Num(4 + 2 * rng.Below(4)) + " INDFØRINGER " + rng.Pick(colours);
+    case 17:
+      return "KABELFORSKRUNING M" + Num(12 + 4 * rng.Below(6)) + " " + rng.Pick(ip) + " " +
+             (rng.Chance(50) ? "POLYAMID " : "MESSING ") + rng.Pick(colours);
+    case 18:
+      return "BEVÆGELSESSENSOR " + Num(180 + 180 * rng.Below(2)) + "° " + rng.Pick(ip) + " " +
+             (rng.Chance(50) ? "LOFTMONTERET " : "VÆGMONTERET ") + rng.Pick(colours);
+    case 19:
+      return "FORLÆNGERLEDNING " + Num(1 + rng.Below(6)) + "-VEJS " + Num(rng.Chance(50) ? 3 : 5) + "M " +
+             (rng.Chance(40) ? "M/AFBRYDER " : "") + rng.Pick(colours);
+    case 20:
+      return "UDENDØRSLAMPE " + rng.Pick(watts) + " LED " + rng.Pick(kelvin) + " " + rng.Pick(ip) +
+             (rng.Chance(50) ? " M/SENSOR " : " ") + rng.Pick(colours);
+    case 21:
+      return "LADEBOKS ELBIL " + std::string(rng.Chance(50) ? "11KW 16A 3-FASET" : "22KW 32A 3-FASET") +
+             (rng.Chance(50) ? " TYPE 2 KABEL " + Num(5 + 2 * rng.Below(3)) + "M" : " TYPE 2 UDTAG");
+    case 22:
+      return "GRUPPETAVLE " + Num(12 + 6 * rng.Below(6)) + " MODULER " + rng.Pick(ip) +
+             (rng.Chance(50) ? " UNDERLAG" : " INDBYGNING");
+    case 23:
+      return "KABELSKO " + std::string(rng.Chance(50) ? "RØRKABELSKO " : "PRESKABELSKO ") +
+             Num(6 + 4 * rng.Below(10)) + "MM² M" + Num(6 + 2 * rng.Below(5)) + " " + Num(10 * (1 + rng.Below(10))) + "STK";
+    default:
+      return "BATTERI " + std::string(rng.Chance(50) ? "ALKALINE " : "LITHIUM ") +
+             (rng.Chance(50) ? "AA LR6 " : "AAA LR03 ") + Num(4 * (1 + rng.Below(6))) + "STK";
   }
 }
 
@@ -111,6 +141,10 @@ const Family kFamilies[] = {
     {"T", 2000, 20000, "PK"},  {"K", 5000, 90000, "RL"},  {"I", 3000, 40000, "PK"},
     {"B", 20000, 300000, "STK"}, {"T", 8000, 120000, "STK"}, {"V", 40000, 400000, "STK"},
     {"I", 500, 3000, "STK"},   {"B", 30000, 150000, "STK"}, {"I", 300, 4000, "STK"},
+    {"I", 25000, 180000, "STK"}, {"I", 4000, 35000, "STK"}, {"I", 800, 9000, "STK"},
+    {"B", 15000, 90000, "STK"}, {"T", 6000, 40000, "STK"}, {"B", 20000, 160000, "STK"},
+    {"V", 500000, 1500000, "STK"}, {"I", 60000, 450000, "STK"}, {"I", 1500, 30000, "PK"},
+    {"T", 2000, 15000, "PK"},
 };
 constexpr uint32_t kFamilyCount = sizeof kFamilies / sizeof kFamilies[0];
 
