@@ -11,6 +11,8 @@
 #include <QTest>
 
 #include "ButtonEX.h"
+#include "base_builder.h"
+#include "demo_catalog.h"
 #include "UnitAbout.h"
 #include "UnitKVDiverse.h"
 #include "UnitSearch.h"
@@ -18,6 +20,25 @@
 #include "art/Artwork.h"
 
 namespace {
+
+// A small demo base shared by every test: the program opens it at start.
+QTemporaryDir* g_base_dir = nullptr;
+
+bool BuildSmallBase(const QString& out, QString* error) {
+  QTemporaryDir source;
+  std::string why;
+  lodex::build::BuildRequest request;
+  request.out_dir = out.toStdString();
+  lodex::build::BuildSummary summary;
+  if (!source.isValid() ||
+      !lodex::build::WriteDemoCatalog(300, 1, source.path().toStdString(), &request.table_path,
+                                      &request.schema_path, &why) ||
+      lodex::build::RunBuild(request, &summary, &why) != lodex::build::kExitOk) {
+    *error = QString::fromStdString(why);
+    return false;
+  }
+  return true;
+}
 
 struct Message {
   MessageKind kind;
@@ -45,7 +66,7 @@ class CatalogueFolder {
     QByteArray text = "[Tremora Divuvera]\n";
     if (!cd.isEmpty()) text += "CDdrev=\"" + cd.toUtf8() + "\"\n";
     if (!bmps.isEmpty()) text += "BMPS=" + bmps.toUtf8() + "\n";
-    text += "BASE=\"" + root_.toUtf8() + "base/\"\n";
+    text += "BASE=\"" + g_base_dir->path().toUtf8() + "/base/\"\n";
     file.write(text);
     return file.fileName();
   }
@@ -74,7 +95,16 @@ class TestShell : public QObject {
   }
 
  private slots:
-  void initTestCase() { previous_dir_ = QDir::currentPath(); }
+  void initTestCase() {
+    previous_dir_ = QDir::currentPath();
+    g_base_dir = new QTemporaryDir;
+    QString error;
+    QVERIFY2(BuildSmallBase(g_base_dir->filePath("base"), &error), qPrintable(error));
+  }
+  void cleanupTestCase() {
+    delete g_base_dir;
+    g_base_dir = nullptr;
+  }
   void init() {
     messages_.clear();
     questions_.clear();
