@@ -13,6 +13,9 @@ namespace {
 int32_t WrapAdd(int32_t a, int32_t b) {
   return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
+int32_t WrapSub(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
 int32_t WrapMul(int32_t a, int32_t b) {
   return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }
@@ -26,7 +29,7 @@ std::vector<int32_t> ModelWeights(const int32_t charfreq[kByteSymbols],
   for (size_t k = 0; k < phrases.size(); ++k) {
     const Phrase& p = phrases[k];
     weights[kByteSymbols + k] = WrapMul(p.count, static_cast<int32_t>(p.text.size()));
-    for (unsigned char x : p.text) weights[x] = WrapAdd(weights[x], -p.count);
+    for (unsigned char x : p.text) weights[x] = WrapSub(weights[x], p.count);
   }
   for (int b = 0; b < kByteSymbols; ++b) {
     if (weights[b] <= 0) weights[b] = 1;

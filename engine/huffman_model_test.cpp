@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <list>
 #include <random>
 
@@ -87,6 +88,12 @@ TEST(HuffmanModel, PhrasesLowerByteWeightsAndFloorAtOne) {
   EXPECT_EQ(w[256], 6);
   EXPECT_EQ(w[257], 0);  // an empty phrase weighs nothing and is not adjusted
   EXPECT_EQ(w[258], 1);
+  // Counts at the ends of the 32-bit range wrap instead of overflowing.
+  w = ModelWeights(charfreq, {{INT32_MIN, "a"}, {INT32_MAX, "bb"}});
+  EXPECT_EQ(w['a'], 1);   // 10 - INT32_MIN wraps negative, then is raised to 1
+  EXPECT_EQ(w['b'], 5);   // 3 - 2 * INT32_MAX wraps to 5
+  EXPECT_EQ(w[256], INT32_MIN);
+  EXPECT_EQ(w[257], -2);  // INT32_MAX * 2 wraps
   // A byte only used inside phrases ends at 1.
   charfreq['q'] = 0;
   w = ModelWeights(charfreq, {{100, "qq"}});

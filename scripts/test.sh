@@ -7,6 +7,7 @@
 #   LODEX_BUILD_ROOT   build directory prefix (default "build"; also <prefix>-asan, -tsan)
 #   LODEX_CONFORMANCE  the conformance suite's folder (default ../shared/conformance)
 #   LODEX_JOBS         parallel build and test jobs (default: number of processors)
+#   LODEX_FUZZ_SECONDS how long each fuzz target runs (default 30; 0 skips fuzzing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -45,5 +46,33 @@ cmake -S . -B "$out-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLODEX_BUI
 cmake --build "$out-tsan" -j"$jobs" --target engine_tests
 (cd "$out-tsan" && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j"$jobs" -L engine \
   -R 'Thread|Concurren')
+
+fuzz_seconds=${LODEX_FUZZ_SECONDS:-30}
+if [ "$fuzz_seconds" -gt 0 ]; then
+  echo "== fuzz targets, ${fuzz_seconds}s each"
+  cmake -S . -B "$out-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLODEX_BUILD_CATALOG=OFF \
+    -DLODEX_BUILD_TESTS=OFF -DLODEX_BUILD_FUZZ=ON -DCMAKE_C_COMPILER=clang \
+    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
+    -DLODEX_SANITIZE='address;undefined' "${launcher[@]}" >/dev/null
+  cmake --build "$out-fuzz" -j"$jobs"
+  fuzz_bin=$(cd "$out-fuzz/fuzz" && pwd)
+  # Each target starts from its committed seeds in a scratch copy, so runs never grow
+  # the committed corpus.
+  for seeds in fuzz/corpus/*/; do
+    target=$(basename "$seeds")
+    [ -x "$fuzz_bin/$target" ] || continue
+    scratch=$(mktemp -d)
+    cp -r "$seeds". "$scratch"
+    (cd "$scratch" && ASAN_OPTIONS=detect_leaks=0 "$fuzz_bin/$target" \
+      -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -print_final_stats=1 . 2>&1 |
+      grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' || true)
+    # libFuzzer leaves crash-* files on a finding.
+    if ls "$scratch"/crash-* "$scratch"/oom-* "$scratch"/timeout-* >/dev/null 2>&1; then
+      echo "fuzz target $target found a failing input: $(ls "$scratch"/crash-* "$scratch"/oom-* "$scratch"/timeout-* 2>/dev/null)"
+      exit 1
+    fi
+    rm -rf "$scratch"
+  done
+fi
 
 echo "== all tests passed"

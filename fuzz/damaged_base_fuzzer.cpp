@@ -1,0 +1,160 @@
+// Fuzzes opening and using a damaged base. A small valid base (records, mapping.dat,
+// sort.dat, flat weights) is the template; the input is a list of edits to its nine
+// files: patch bytes at an offset, cut a file to a length, or replace it whole. The
+// edited base is opened, and its records are fetched, split, sorted and fetched again.
+//
+// Edits: op byte (file = op % 9, kind = op / 9 % 3), then
+//   kind 0: offset (2 bytes LE), length (1 byte), bytes   patch
+//   kind 1: length (2 bytes LE)                          cut or extend with zeros
+//   kind 2: length (2 bytes LE), bytes                   replace
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "format/coding.h"
+#include "lodex32.h"
+#include "record_base_files.h"
+
+namespace {
+
+using lodex::testing::BaseFileNames;
+
+struct Template {
+  std::string base_dir, temp_dir;
+  std::vector<std::string> files;  // in BaseFileNames order
+};
+
+std::string ReadFile(const std::string& path) {
+  std::string out;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    std::fclose(f);
+  }
+  return out;
+}
+
+const Template& TheTemplate() {
+  static Template* t = [] {
+    auto* tpl = new Template;
+    char pattern[] = "/tmp/lodex-fuzz-XXXXXX";
+    const std::string root = mkdtemp(pattern);
+    tpl->base_dir = root + "/base";
+    tpl->temp_dir = root + "/temp";
+    mkdir(tpl->base_dir.c_str(), 0700);
+    mkdir(tpl->temp_dir.c_str(), 0700);
+    lodex::testing::RecordBaseSpec spec = lodex::testing::NumberedBase({40, 0, 25});
+    spec.data_numbers = {100, 120, 140};
+    spec.read_bytes = 24;
+    spec.decode_bytes = 24;
+    lodex::testing::WriteRecordBase(tpl->base_dir, spec);
+    for (const std::string& name : BaseFileNames()) {
+      tpl->files.push_back(ReadFile(tpl->base_dir + "/" + name));
+    }
+    return tpl;
+  }();
+  return *t;
+}
+
+// The harness keeps memory bounded: bases whose header asks for huge record buffers or
+// bitmaps are skipped (allocation size is not what is being tested here).
+bool WithinLimits(const std::string& meta) {
+  if (meta.size() < 24) return true;  // refused at open
+  const auto* p = reinterpret_cast<const uint8_t*>(meta.data());
+  const int32_t tables = static_cast<int32_t>(lodex::format::DecodeFixed32(p + 12));
+  const int32_t read_bytes = static_cast<int32_t>(lodex::format::DecodeFixed32(p + 16));
+  if (read_bytes > (1 << 16) || tables < 0 || tables > 1024) return false;
+  uint64_t total = 0;
+  size_t at = 24;
+  for (int32_t t = 0; t < tables; ++t) {
+    while (at < meta.size() && meta[at] != '\0') ++at;
+    if (at + 5 > meta.size()) return true;  // cut short: refused at open
+    total += lodex::format::DecodeFixed32(p + at + 1);
+    at += 5;
+  }
+  return total <= (1u << 20);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const Template& tpl = TheTemplate();
+  std::vector<std::string> files = tpl.files;
+  const uint8_t* p = data;
+  const uint8_t* end = data + size;
+  auto byte = [&]() -> uint32_t { return p < end ? *p++ : 0; };
+  auto word = [&]() -> uint32_t { uint32_t lo = byte(); return lo | byte() << 8; };
+  while (p < end) {
+    const uint32_t op = byte();
+    std::string& f = files[op % 9];
+    switch (op / 9 % 3) {
+      case 0: {
+        const uint32_t offset = word();
+        const uint32_t n = std::min<uint32_t>(byte(), static_cast<uint32_t>(end - p));
+        if (f.size() < offset + n) f.resize(offset + n, '\0');
+        f.replace(offset, n, reinterpret_cast<const char*>(p), n);
+        p += n;
+        break;
+      }
+      case 1:
+        f.resize(word(), '\0');
+        break;
+      default: {
+        const uint32_t n = std::min<uint32_t>(word(), static_cast<uint32_t>(end - p));
+        f.assign(reinterpret_cast<const char*>(p), n);
+        p += n;
+        break;
+      }
+    }
+  }
+  if (!WithinLimits(files[0])) return 0;
+  for (size_t i = 0; i < files.size(); ++i) {
+    lodex::testing::WriteFile(tpl.base_dir + "/" + BaseFileNames()[i], files[i]);
+  }
+
+  const int32_t base = APIOpenBaseEx(tpl.base_dir.c_str(), nullptr, tpl.temp_dir.c_str(), 0);
+  if (base < 0) return 0;
+  const int32_t s = APICreateSession(base);
+  if (s >= 0) {
+    APIFillBitmap(s, 0);
+    const int32_t hits = APIHitCount(s);
+    const int32_t fields = APIDatafieldCount(base);
+    auto touch_fields = [&] {
+      for (int32_t i = 0; i < fields && i < 8; ++i) {
+        const char* text = APIGetFieldData(s, APIDatafieldNo(base, i));
+        volatile size_t n = text ? std::string(text).size() : 0;
+        (void)n;
+      }
+    };
+    APIMappingCachePolitics(s, 3, 5);
+    for (int32_t h = 0; h < hits && h < 30; ++h) {
+      if (h % 2) APIFetchRecord(s, h); else APIFetchRecordOptimized(s, h);
+      touch_fields();
+    }
+    APIFetchRecord(s, hits - 1);
+    touch_fields();
+    for (int32_t ptr : {0, 7, 1 << 20, -3}) {
+      APIFetchRecordByPtr(s, ptr);
+      touch_fields();
+    }
+    const int32_t sorts = APISortfieldCount(base);
+    for (int32_t i = 0; i < sorts && i < 3; ++i) {
+      APISortConditions(s, APISortfieldNo(base, i), i % 2);
+      APISort(s);
+      for (int32_t h = 0; h < hits && h < 10; ++h) {
+        APIFetchRecord(s, h);
+        APIBitmapentryFromListentry(s, h);
+        touch_fields();
+      }
+    }
+    APIDestroySession(s);
+  }
+  APICloseBase(base);
+  return 0;
+}
