@@ -2,6 +2,8 @@
 // frame window's menu and closing, the about box, the discount-code selector, and
 // screenshots of the windows for a look at the finished layout.
 #include <QAction>
+#include <QApplication>
+#include <QLineEdit>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -150,6 +152,39 @@ class TestShell : public QObject {
     QVERIFY(!selector->isHidden());
     // The buttons snap to their slices.
     QCOMPARE(search->findChild<TButtonEX*>("TilOrdreBtn")->size(), QSize(168, 31));
+  }
+
+  void controlsOfTheSearchWindow() {
+    CatalogueFolder folder;
+    auto search = CreateSearch(folder, folder.Root(), "bmp/");
+    search->show();
+    auto editAt = [&search](int x) -> QLineEdit* {
+      for (QLineEdit* edit : search->findChildren<QLineEdit*>())
+        if (edit->geometry().topLeft().x() == x && edit->geometry().top() >= 114) return edit;
+      return nullptr;
+    };
+    QLineEdit* itemText = editAt(66);
+    QLineEdit* typeNumber = editAt(332);
+    QVERIFY(itemText && typeNumber);
+    // The item text is kept in lower case.
+    QTest::keyClicks(itemText, "LED Pære");
+    QCOMPARE(itemText->text(), QStringLiteral("led pære"));
+    // Entering an edit shows its hint.
+    QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(typeNumber, &focus);
+    QCOMPARE(search->StatusText(), Text(22));
+    QApplication::sendEvent(itemText, &focus);
+    QCOMPARE(search->StatusText(), Text(20));
+    // The right-aligned counter captions end where their layout captions ended, clear
+    // of the counters at x = 757.
+    int captions = 0;
+    for (QLabel* label : search->findChildren<QLabel*>()) {
+      if (label->text() != Text(53) && label->text() != Text(52)) continue;
+      ++captions;
+      QVERIFY(label->geometry().right() < 757);
+      QVERIFY(label->geometry().right() > 730);
+    }
+    QCOMPARE(captions, 2);
   }
 
   void missingFolderSettingsEndTheProgram_data() {
