@@ -327,7 +327,8 @@ const char* SchemaHelp() {
       exportable (true/false, default false), int_digits, frac_digits (0..255),
       tables (list of table names, or "all"; default: every declared table)
       or table_map (8 integers)
-  search_fields  list; each has the keys of a data field's first line plus:
+  search_fields  list; each: number, name, column, length, published,
+                 exportable, int_digits, frac_digits, tables or table_map, plus:
       words       "word" (split at separators; default), "line", "value"
       separators  the characters that split words (default: blank, tab, line
                   breaks and *?<>()[]")
@@ -335,7 +336,9 @@ const char* SchemaHelp() {
                   or "split" with split_mode 0, 1 or 2
       reverse_of  number of a search field listed before; this field then
                   holds that field's words written backwards, as number + 32768
-  sort_fields    list; each has the keys of a data field's first line plus:
+  sort_fields    list; each: number, name, column, length, published,
+                 exportable, numeric, int_digits, frac_digits, tables or
+                 table_map, plus:
       collation   "key" (text order, case and accents folded; default),
                   "numeric" (default when numeric is true) or "bytes"
                   (byte order of the value as written)
