@@ -58,6 +58,10 @@ class TestKVDiverse : public QObject {
     QCOMPARE(table.Text(3), QStringLiteral("x"));
     QCOMPARE(table.Text(4, QStringLiteral("Ok")), QStringLiteral("Ok"));
     QCOMPARE(table.Text(-1, QStringLiteral("Ok")), QStringLiteral("Ok"));
+    // Bytes 0x80 to 0x9F are where Windows-1252 differs from Latin-1.
+    table.LoadFromBytes("000 \x80 5 \x96 \x9c\r\n");
+    QCOMPARE(table.Text(0), QStringLiteral("€ 5 – œ"));
+    QCOMPARE(ToCp1252(QStringLiteral("€ – œ")), QByteArray("\x80 \x96 \x9c"));
   }
 
   void textTableIsLookedUpInTheWorkingFolderThenTheDataFolder() {
