@@ -2,13 +2,11 @@
 
 #include <QFile>
 #include <QSaveFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
+
+#include "UnitKVDiverse.h"
 
 namespace order {
 namespace {
-
-constexpr char kCharset[] = "windows-1252";
 
 // A TAB, CR or LF inside a cell would split its line into a line the reader refuses, and
 // the whole saved list with it; such a character is saved as a blank.
@@ -22,11 +20,10 @@ QString WithoutSeparators(QString field) {
 }  // namespace
 
 QByteArray FormatOrderFile(const std::vector<OrderFields>& lines) {
-  QStringEncoder encode(kCharset);
   QByteArray out;
   for (const OrderFields& fields : lines) {
     for (const QString& field : fields) {
-      out += encode(WithoutSeparators(field));
+      out += ToCp1252(WithoutSeparators(field));
       out += '\t';
     }
     out += "\r\n";
@@ -40,7 +37,6 @@ OrderFileResult ParseOrderFile(const QByteArray& bytes) {
     result.status = OrderFileStatus::kEmpty;
     return result;
   }
-  QStringDecoder decode(kCharset);
   qsizetype start = 0;
   int line_number = 0;
   while (start < bytes.size()) {
@@ -61,7 +57,7 @@ OrderFileResult ParseOrderFile(const QByteArray& bytes) {
     qsizetype from = 0;
     for (QString& field : fields) {
       const qsizetype tab = line.indexOf('\t', from);
-      field = decode(line.sliced(from, tab - from));
+      field = FromCp1252(line.sliced(from, tab - from).toByteArray());
       from = tab + 1;
     }
     if (fields[0].isEmpty()) {

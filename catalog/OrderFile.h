@@ -8,7 +8,8 @@
 //   gross amount TAB net amount TAB unit price TAB discount code TAB CR LF
 //
 // Every field is the order grid's cell text exactly as it stands (amounts use the decimal
-// comma); fields cannot hold TABs. There is no header, version or count. A reader accepts a
+// comma), except that a TAB, CR or LF inside a cell is written as a blank, since it would
+// break the line. There is no header, version or count. A reader accepts a
 // line when it holds exactly nine TABs anywhere; field k is the text between TAB k - 1 and
 // TAB k, and whatever follows the ninth TAB is ignored.
 //

@@ -1,47 +1,13 @@
 #include "OrderModel.h"
 
+#include "UnitKVDiverse.h"
+
 #include <algorithm>
-#include <cmath>
 
 namespace order {
 
-bool ParseDecimal(const QString& text, double* value) {
-  // The program's decimal separator is the comma; a point is not a separator here, and
-  // numbers carry no thousands separator.
-  const QString trimmed = text.trimmed();
-  if (trimmed.isEmpty() || trimmed.contains(u'.')) return false;
-  QString c_form = trimmed;
-  c_form.replace(u',', u'.');
-  bool ok = false;
-  const double parsed = c_form.toDouble(&ok);
-  if (!ok || !std::isfinite(parsed)) return false;
-  *value = parsed;
-  return true;
-}
-
-bool ParseWhole(const QString& text, qint64* value) {
-  bool ok = false;
-  const qint64 parsed = text.trimmed().toLongLong(&ok, 10);
-  if (!ok) return false;
-  *value = parsed;
-  return true;
-}
-
-QString FormatTwoDecimals(long double value) {
-  QString text = QString::number(static_cast<double>(value), 'f', 2);
-  if (text == u"-0.00") text = QStringLiteral("0.00");
-  return text.replace(u'.', u',');
-}
-
-QString FormatShortest(double value) {
-  if (value == 0) value = 0;  // no "-0"
-  return QString::number(value, 'g', 15).replace(u'.', u',');
-}
-
 TOrderGridModel::TOrderGridModel(QObject* parent)
     : QAbstractTableModel(parent), rows_(kMinLineRows) {}
-
-void TOrderGridModel::SetPercentLookup(PercentLookup lookup) { percent_of_ = std::move(lookup); }
 
 void TOrderGridModel::SetHeaderText(int column, const QString& text) {
   header_.at(column) = text;
@@ -98,10 +64,6 @@ int TOrderGridModel::OrderLineCount() const {
   return PackedLineCount();
 }
 
-double TOrderGridModel::PercentOf(const QString& code) const {
-  return percent_of_ ? percent_of_(code) : 0.0;
-}
-
 void TOrderGridModel::AddOrderLine(const QString& item_text, const QString& quantity,
                                    const QString& type_number, const QString& el_number,
                                    const QString& ean, const QString& unit_price,
@@ -111,10 +73,11 @@ void TOrderGridModel::AddOrderLine(const QString& item_text, const QString& quan
     OrderRow& cells = rows_[row];
     if (!cells[kItemTextColumn].isEmpty() && cells[kItemTextColumn] == item_text &&
         cells[kTypeNumberColumn] == type_number) {
-      qint64 have = 0;
-      qint64 more = 0;
-      if (ParseWhole(cells[kQuantityColumn], &have) && ParseWhole(quantity, &more)) {
-        cells[kQuantityColumn] = QString::number(std::min<qint64>(have + more, kMaxQuantity));
+      int have = 0;
+      int more = 0;
+      if (ToInteger(cells[kQuantityColumn], &have) && ToInteger(quantity, &more)) {
+        const qint64 sum = qint64{have} + more;
+        cells[kQuantityColumn] = QString::number(std::min<qint64>(sum, kMaxQuantity));
         ComputeRoundedAmounts(row);
       } else {
         cells[kQuantityColumn] = quantity;
@@ -156,35 +119,29 @@ void TOrderGridModel::FillRow(int row, const QString& item_text, const QString& 
 void TOrderGridModel::ComputeRoundedAmounts(int row) {
   OrderRow& cells = rows_.at(row);
   double price = 0;
-  qint64 quantity = 0;
-  if (!ParseDecimal(cells[kUnitPriceColumn], &price) ||
-      !ParseWhole(cells[kQuantityColumn], &quantity)) {
+  int quantity = 0;
+  if (!ToNumber(cells[kUnitPriceColumn], &price) || !ToInteger(cells[kQuantityColumn], &quantity)) {
     return;
   }
-  cells[kGrossColumn] = FormatTwoDecimals(static_cast<long double>(price) * quantity);
+  cells[kGrossColumn] = FormatFixed2(price * quantity);
   double gross = 0;
-  if (!ParseDecimal(cells[kGrossColumn], &gross)) return;
-  const double percent = PercentOf(cells[kDiscountCodeColumn]);
-  cells[kNetColumn] = FormatTwoDecimals(gross - percent * (gross / 100));
+  if (!ToNumber(cells[kGrossColumn], &gross)) return;
+  const double percent = DiscountPercent(cells[kDiscountCodeColumn]);
+  cells[kNetColumn] = FormatFixed2(gross - percent * (gross / 100));
 }
 
 // After a quantity edit the amounts are written at full precision, without trailing zeros.
 void TOrderGridModel::ComputeFullAmounts(int row) {
   OrderRow& cells = rows_.at(row);
-  double price = 0;
-  qint64 quantity = 0;
-  if (!ParseDecimal(cells[kUnitPriceColumn], &price) ||
-      !ParseWhole(cells[kQuantityColumn], &quantity)) {
-    return;
-  }
-  cells[kGrossColumn] = FormatShortest(static_cast<double>(quantity) * price);
-  double gross = 0;
-  if (!ParseDecimal(cells[kGrossColumn], &gross)) return;
-  const double percent = PercentOf(cells[kDiscountCodeColumn]);
-  cells[kNetColumn] = FormatShortest(gross - gross / 100 * percent);
+  bool ok = false;
+  const QString gross = LineAmount(cells[kQuantityColumn], cells[kUnitPriceColumn], &ok);
+  if (!ok) return;
+  cells[kGrossColumn] = gross;
+  const QString net = NetAmount(cells[kDiscountCodeColumn], gross, &ok);
+  if (ok) cells[kNetColumn] = net;
 }
 
-void TOrderGridModel::SetQuantity(int row, qint64 quantity) {
+void TOrderGridModel::SetQuantity(int row, int quantity) {
   rows_.at(row)[kQuantityColumn] = QString::number(quantity);
   ComputeFullAmounts(row);
   EmitRowChanged(row);
@@ -231,10 +188,10 @@ QString TOrderGridModel::Total(int column) const {
     const QString& amount = cells.at(column);
     if (amount.isEmpty()) continue;
     double value = 0;
-    if (!ParseDecimal(amount, &value)) return QString();
+    if (!ToNumber(amount, &value)) return QString();
     sum += value;
   }
-  return FormatTwoDecimals(sum);
+  return FormatFixed2(static_cast<double>(sum));
 }
 
 std::vector<OrderFields> TOrderGridModel::SavedLines() const {

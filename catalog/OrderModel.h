@@ -13,7 +13,6 @@
 #include <QString>
 
 #include <array>
-#include <functional>
 #include <vector>
 
 namespace order {
@@ -38,22 +37,12 @@ inline constexpr char16_t kMarkText[] = u"x";
 
 using OrderRow = std::array<QString, kOrderColumnCount>;
 
-// Number conversions of the order list. Numbers are kept as text with the decimal comma.
-bool ParseDecimal(const QString& text, double* value);
-bool ParseWhole(const QString& text, qint64* value);
-QString FormatTwoDecimals(long double value);   // "0.00": 24,60
-QString FormatShortest(double value);           // up to 15 significant digits: 24,6
-
 class TOrderGridModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  // Discount percentage of a discount code (0 when the code is unknown).
-  using PercentLookup = std::function<double(const QString& code)>;
-
   explicit TOrderGridModel(QObject* parent = nullptr);
 
-  void SetPercentLookup(PercentLookup lookup);
   void SetHeaderText(int column, const QString& text);
   QString HeaderText(int column) const;
 
@@ -76,14 +65,15 @@ class TOrderGridModel : public QAbstractTableModel {
 
   // Takes one product over from the search window. The same product (equal item text and
   // type number) adds to the quantity of its line, capped at 999; another product fills the
-  // first free row, or a new row at the end. Amounts are written with two decimals.
+  // first free row, or a new row at the end. Amounts are written with two decimals, the net
+  // amount after the discount of the line's code in the current discount-code table.
   void AddOrderLine(const QString& item_text, const QString& quantity,
                     const QString& type_number, const QString& el_number, const QString& ean,
                     const QString& unit_price, const QString& discount_code);
 
   // A quantity typed into the order list: stored as given (the editor keeps it within 1 to
   // 999) and the line's amounts recomputed at full precision.
-  void SetQuantity(int row, qint64 quantity);
+  void SetQuantity(int row, int quantity);
 
   void ToggleMark(int row);
   void MarkAllLines();
@@ -100,7 +90,6 @@ class TOrderGridModel : public QAbstractTableModel {
   void ReplaceLines(const std::vector<OrderFields>& lines);
 
  private:
-  double PercentOf(const QString& code) const;
   void FillRow(int row, const QString& item_text, const QString& quantity,
                const QString& type_number, const QString& el_number, const QString& ean,
                const QString& unit_price, const QString& discount_code);
@@ -110,7 +99,6 @@ class TOrderGridModel : public QAbstractTableModel {
 
   std::vector<OrderRow> rows_;
   std::array<QString, kOrderColumnCount> header_;
-  PercentLookup percent_of_;
 };
 
 }  // namespace order

@@ -89,8 +89,8 @@ QString ChoosePrintFont(const QStringList& installed) {
 bool PrintOrderList(QPrinter& printer, const OrderPrintout& printout, QString* error) {
   if (const int line = FirstUnprintableLine(printout)) {
     if (error) {
-      *error = QStringLiteral("Nothing was printed, because an amount in order line %1 is not "
-                              "a number.").arg(line);
+      *error = QStringLiteral("Der blev ikke udskrevet noget, fordi et beløb i ordrelinie %1 "
+                              "ikke er et tal.").arg(line);
     }
     return false;
   }
@@ -106,10 +106,10 @@ bool PrintOrderList(QPrinter& printer, const OrderPrintout& printout, QString* e
     if (repeat_pages) printer.setCopyCount(copies);
     return Fail(printer, error,
                 printer.outputFormat() == QPrinter::PdfFormat
-                    ? QStringLiteral("Nothing was printed, because the file %1 could not be "
-                                     "written.").arg(printer.outputFileName())
-                    : QStringLiteral("Nothing was printed, because the printer %1 could not be "
-                                     "started.").arg(printer.printerName()));
+                    ? QStringLiteral("Der blev ikke udskrevet noget, fordi filen %1 ikke kunne "
+                                     "skrives.").arg(printer.outputFileName())
+                    : QStringLiteral("Der blev ikke udskrevet noget, fordi printeren %1 ikke "
+                                     "kunne startes.").arg(printer.printerName()));
   }
   PainterCanvas canvas(painter, printer, family);
   const PrintPage page = PageOf(printer);
@@ -126,14 +126,15 @@ bool PrintOrderList(QPrinter& printer, const OrderPrintout& printout, QString* e
     painter.end();
     if (repeat_pages) printer.setCopyCount(copies);
     return Fail(printer, error,
-                QStringLiteral("Printing was stopped, because the printer did not accept a "
-                               "new page."));
+                QStringLiteral("Udskriften blev afbrudt, fordi printeren ikke tog imod en ny "
+                               "side."));
   }
   const bool finished = painter.end();
   if (repeat_pages) printer.setCopyCount(copies);
   if (!finished) {
     return Fail(printer, error,
-                QStringLiteral("Printing failed, because the printer did not finish the job."));
+                QStringLiteral("Udskriften mislykkedes, fordi printeren ikke kunne afslutte "
+                               "jobbet."));
   }
   return true;
 }

@@ -1,5 +1,7 @@
 #include "OrderPrintout.h"
 
+#include "UnitKVDiverse.h"
+
 #include <cmath>
 
 namespace order {
@@ -94,10 +96,10 @@ class PrintoutWriter {
     double gross = 0;
     double net = 0;
     // Checked by FirstUnprintableLine before the job starts.
-    ParseDecimal(cells[kGrossColumn], &gross);
-    ParseDecimal(cells[kNetColumn], &net);
-    RightAligned(X(1.33) + amount_width_, FormatTwoDecimals(gross));
-    RightAligned(X(1.175) + amount_width_, FormatTwoDecimals(net));
+    ToNumber(cells[kGrossColumn], &gross);
+    ToNumber(cells[kNetColumn], &net);
+    RightAligned(X(1.33) + amount_width_, FormatFixed2(gross));
+    RightAligned(X(1.175) + amount_width_, FormatFixed2(net));
   }
 
   void WriteTotals() {
@@ -124,8 +126,8 @@ int RoundToEven(double v) { return static_cast<int>(std::nearbyint(v)); }
 int FirstUnprintableLine(const OrderPrintout& printout) {
   for (size_t i = 0; i < printout.lines.size(); ++i) {
     double value = 0;
-    if (!ParseDecimal(printout.lines[i][kGrossColumn], &value) ||
-        !ParseDecimal(printout.lines[i][kNetColumn], &value)) {
+    if (!ToNumber(printout.lines[i][kGrossColumn], &value) ||
+        !ToNumber(printout.lines[i][kNetColumn], &value)) {
       return static_cast<int>(i) + 1;
     }
   }

@@ -6,8 +6,10 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include "KvPrintUnit.h"
 #include "UnitAbout.h"
 #include "UnitKVDiverse.h"
+#include "UnitOrder.h"
 #include "UnitSearch.h"
 #include "UnitTemplate.h"
 
@@ -35,9 +37,11 @@ int main(int argc, char** argv) {
   // 2. The frame window itself: created, never shown.
   FormTemplate = new TFormTemplate;
   // 3. The order list window.
+  FormOrder = new TFormOrder;
   // 4. The about box.
   FormAbout = new TFormAbout;
   // 5. The print window (after the order list window, whose button look it uses).
+  FormPrint = new TFormPrint(FormOrder);
 
   FormSearch->show();
   const int code = app.exec();

@@ -1,0 +1,193 @@
+#include "KvPrintUnit.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPrinterInfo>
+#include <QSettings>
+
+#include "ButtonEX.h"
+#include "OrderPrinter.h"
+#include "UnitKVDiverse.h"
+#include "UnitOrder.h"
+
+TFormPrint* FormPrint = nullptr;
+
+namespace {
+
+constexpr int kMaxCopies = 20;
+
+// The firm header's address lines: settings key and demo value.
+struct AddressSetting {
+  const char* key;
+  const char* demo;
+};
+constexpr AddressSetting kAddressSettings[] = {
+    {"FirmaPostboks", "Postboks 117"},
+    {"FirmaPostnrBy", "2605 Brøndby"},
+    {"FirmaFax", "Fax 43 96 00 01 / 43 96 00 02"},
+};
+
+// The window's background: deep blue, lighter towards the bottom.
+QPixmap BackgroundArtwork(const QSize& size) {
+  QPixmap pixmap(size);
+  QPainter painter(&pixmap);
+  QLinearGradient gradient(0, 0, 0, size.height());
+  gradient.setColorAt(0, QColor(0x0b, 0x2a, 0x5b));
+  gradient.setColorAt(1, QColor(0x2a, 0x5c, 0xa8));
+  painter.fillRect(pixmap.rect(), gradient);
+  return pixmap;
+}
+
+QLabel* CaptionLabel(QWidget* parent, const QRect& geometry, const QString& text) {
+  auto* label = new QLabel(text, parent);
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(11);
+  font.setBold(true);
+  label->setFont(font);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, Qt::white);
+  label->setPalette(palette);
+  label->setGeometry(geometry);
+  label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  return label;
+}
+
+}  // namespace
+
+TFormPrint::TFormPrint(TFormOrder* order_window, QWidget* parent)
+    : QDialog(parent), order_window_(order_window),
+      printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+  setFixedSize(389, 229);
+  setWindowTitle(QStringLiteral("Tremora Divuvera"));
+  setModal(false);
+
+  Image1 = new QLabel(this);
+  Image1->setGeometry(-1, -1, 390, 229);
+  Image1->setPixmap(BackgroundArtwork(Image1->size()));
+  Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+  // Right-aligned captions end just before their lists.
+  PrinterLbl = CaptionLabel(this, QRect(6, 15, 100, 16), QStringLiteral("Vælg Printer:"));
+  PrinterCbo = new QComboBox(this);
+  PrinterCbo->setGeometry(112, 12, 257, 22);
+  KopierLbl = CaptionLabel(this, QRect(6, 47, 100, 16), QStringLiteral("Antal Kopier:"));
+  AntalSiderCbo = new QComboBox(this);
+  AntalSiderCbo->setGeometry(112, 44, 41, 22);
+  for (int copies = 1; copies <= kMaxCopies; ++copies) {
+    AntalSiderCbo->addItem(QString::number(copies));
+  }
+
+  TButtonExGraphics* look = order_window_ ? order_window_->SecondPrototype() : nullptr;
+  PrintBtn = new TButtonEX(this, QStringLiteral("PrintBtn"));
+  PrintBtn->setGeometry(104, 168, 88, 31);
+  PrintBtn->SetPrototype(look);
+  LukBtn = new TButtonEX(this, QStringLiteral("LukBtn"));
+  LukBtn->setGeometry(208, 168, 88, 31);
+  LukBtn->SetPrototype(look);
+  connect(PrintBtn, &TButtonEX::OnClick, this, &TFormPrint::PrintBtnClick);
+  connect(LukBtn, &TButtonEX::OnClick, this, &TFormPrint::LukBtnClick);
+
+  FormCreate();
+}
+
+TFormPrint::~TFormPrint() = default;
+
+void TFormPrint::FormCreate() {
+  AntalSiderCbo->setCurrentIndex(0);
+  setWindowTitle(Text(0, windowTitle()));
+  PrintBtn->SetCaption(Text(17, QStringLiteral("PRINT")));
+  LukBtn->SetCaption(Text(56, QStringLiteral("LUK")));
+  PrinterLbl->setText(Text(57, PrinterLbl->text()));
+  KopierLbl->setText(Text(58, KopierLbl->text()));
+  FillPrinterList();
+}
+
+// The system's printers in its order with the default one selected, then the PDF entry,
+// which is selected when there is no printer.
+void TFormPrint::FillPrinterList() {
+  PrinterCbo->clear();
+  PrinterCbo->addItems(QPrinterInfo::availablePrinterNames());
+  const int default_index = PrinterCbo->findText(QPrinterInfo::defaultPrinterName());
+  PrinterCbo->addItem(PdfFileEntry());
+  PrinterCbo->setCurrentIndex(default_index >= 0 ? default_index : PrinterCbo->count() - 1);
+}
+
+QStringList TFormPrint::FirmAddress() {
+  std::unique_ptr<QSettings> store = OpenSettingsStore();
+  store->beginGroup(QString::fromLatin1(kSettingsKey));
+  QStringList lines;
+  for (const AddressSetting& setting : kAddressSettings) {
+    lines << store->value(QString::fromLatin1(setting.key), QString::fromUtf8(setting.demo))
+                 .toString();
+  }
+  store->endGroup();
+  return lines;
+}
+
+order::OrderPrintout TFormPrint::CollectPrintout() const {
+  order::OrderPrintout printout;
+  printout.firm_name = FirmName();
+  printout.firm_address = FirmAddress();
+  if (!order_window_) return printout;
+  const order::TOrderGridModel& model = *order_window_->Model();
+  for (int column = 0; column < order::kOrderColumnCount; ++column) {
+    printout.headings[column] = model.HeaderText(column);
+  }
+  const int lines = model.PackedLineCount();
+  for (int row = 0; row < lines; ++row) {
+    order::OrderRow cells;
+    for (int column = 0; column < order::kOrderColumnCount; ++column) {
+      cells[column] = model.Cell(row, column);
+    }
+    printout.lines.push_back(std::move(cells));
+  }
+  printout.total_caption = order_window_->TotalCaption();
+  printout.gross_total = order_window_->GrossTotalText();
+  printout.net_total = order_window_->NetTotalText();
+  return printout;
+}
+
+QString TFormPrint::ChoosePdfFileWithDialog() {
+  QFileDialog dialog(this, Text(0, QStringLiteral("Tremora Divuvera")));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(QStringLiteral("PDF (*.pdf)"));
+  dialog.setDefaultSuffix(QStringLiteral("pdf"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().first();
+}
+
+void TFormPrint::PrintBtnClick() {
+  LukBtn->SetEnabled(false);
+  QPrinter& printer = *printer_;
+  const bool to_pdf = PrinterCbo->currentText() == PdfFileEntry();
+  if (to_pdf) {
+    const QString path = choose_pdf_ ? choose_pdf_() : ChoosePdfFileWithDialog();
+    if (path.isEmpty()) {
+      LukBtn->SetEnabled(true);
+      return;
+    }
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+  } else {
+    printer.setOutputFileName(QString());
+    printer.setOutputFormat(QPrinter::NativeFormat);
+    printer.setPrinterName(PrinterCbo->currentText());
+  }
+  printer.setCopyCount(AntalSiderCbo->currentText().toInt());
+  printer.setDocName(Text(0, QStringLiteral("Tremora Divuvera")));
+
+  QString error;
+  const bool printed = order::PrintOrderList(printer, CollectPrintout(), &error);
+  LukBtn->SetEnabled(true);
+  if (!printed) {
+    // The job is dropped and the window stays open, with the reason told.
+    ShowMessage(MessageKind::Warning, error);
+    return;
+  }
+  hide();
+}
+
+void TFormPrint::LukBtnClick() { hide(); }

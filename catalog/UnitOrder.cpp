@@ -1,0 +1,417 @@
+#include "UnitOrder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTableView>
+
+#include "ButtonEX.h"
+#include "ButtonEXGraphics.h"
+#include "KvPrintUnit.h"
+#include "OrderDelegate.h"
+#include "OrderFile.h"
+#include "UnitKVDiverse.h"
+#include "art/Artwork.h"
+
+TFormOrder* FormOrder = nullptr;
+
+using namespace order;
+
+namespace {
+
+constexpr int kRowHeight = 19;  // 18 pixels and the grid line
+constexpr int kColumnWidths[kOrderColumnCount] = {19, 230, 48, 99, 68, 86, 82, 84, 0, 0};
+// Header texts of columns 1 to 7 and the status-line hints of columns 0 to 7.
+constexpr int kHeaderTexts[kOrderColumnCount] = {-1, 6, 7, 8, 9, 10, 11, 12, -1, -1};
+const char* const kHeaderFallbacks[kOrderColumnCount] = {
+    "", "Varetekst", "Antal", "Typenr.", "El.nr.", "EAN", "Brutto", "Netto", "", ""};
+constexpr int kColumnHints[kOrderColumnCount] = {49, 26, 27, 28, 29, 30, 62, 63, -1, -1};
+constexpr char kDialogTitle[] = "Tremora Divuvera";
+constexpr char kFileFilter[] = "Tabseparated text file (*.txt)";
+
+// The hourglass for the length of a scope.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+OrderGridImages GridImages() {
+  OrderGridImages images;
+  images.even_row = Images.LBlaa.isNull() ? QPixmap::fromImage(art::RowLight())
+                                          : Images.LBlaa.pixmap();
+  images.odd_row = Images.MBlaa.isNull() ? QPixmap::fromImage(art::RowMedium())
+                                         : Images.MBlaa.pixmap();
+  images.mark = Images.DokMinus.isNull() ? QPixmap::fromImage(art::MarkIconMinus())
+                                         : Images.DokMinus.pixmap();
+  return images;
+}
+
+QLabel* TotalLabel(QWidget* parent, const QRect& geometry, Qt::Alignment alignment) {
+  auto* label = new QLabel(parent);
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(11);
+  font.setBold(true);
+  label->setFont(font);
+  label->setGeometry(geometry);
+  label->setAlignment(alignment | Qt::AlignTop);
+  return label;
+}
+
+}  // namespace
+
+TFormOrder::TFormOrder(QWidget* parent) : TFormTemplate(parent) {
+  TFormTemplate::FormCreate();
+  setWindowTitle(QStringLiteral("Ordre Liste"));
+  QWidget* client = Client();
+
+  // Invisible button prototypes: the top buttons' look and the look of the delete button,
+  // which the print window's buttons share.
+  ButtonProto1 = new TButtonExGraphics(client);
+  art::SkinPrototype(*ButtonProto1, 30, -1);
+  ButtonProto1->hide();
+  ButtonProto2 = new TButtonExGraphics(client);
+  art::SkinPrototype(*ButtonProto2, 31);
+  ButtonProto2->hide();
+
+  model_ = new TOrderGridModel(this);
+
+  OrderGrid = new QTableView(client);
+  OrderGrid->setGeometry(22, 197, 745, 269);
+  OrderGrid->setModel(model_);
+  header_ = new TOrderHeaderView(OrderGrid);
+  OrderGrid->setHorizontalHeader(header_);
+  delegate_ = new TOrderDelegate(OrderGrid);
+  OrderGrid->setItemDelegate(delegate_);
+  const OrderGridImages images = GridImages();
+  delegate_->SetImages(images);
+  header_->SetImages(images);
+  OrderGrid->verticalHeader()->hide();
+  OrderGrid->verticalHeader()->setMinimumSectionSize(kRowHeight);
+  OrderGrid->verticalHeader()->setDefaultSectionSize(kRowHeight);
+  OrderGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  header_->setFixedHeight(kRowHeight);
+  header_->setMinimumSectionSize(0);
+  header_->setSectionResizeMode(QHeaderView::Fixed);
+  for (int column = 0; column < kOrderColumnCount; ++column) {
+    OrderGrid->setColumnWidth(column, kColumnWidths[column]);
+  }
+  OrderGrid->setColumnHidden(kUnitPriceColumn, true);
+  OrderGrid->setColumnHidden(kDiscountCodeColumn, true);
+  OrderGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  OrderGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  OrderGrid->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  OrderGrid->setSelectionMode(QAbstractItemView::NoSelection);
+  OrderGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  OrderGrid->setFocusPolicy(Qt::NoFocus);
+  OrderGrid->setCornerButtonEnabled(false);
+  OrderGrid->viewport()->setMouseTracking(true);
+  OrderGrid->viewport()->installEventFilter(this);
+  header_->viewport()->setMouseTracking(true);
+  header_->viewport()->installEventFilter(this);
+
+  AntalEdit = new QLineEdit(OrderGrid->viewport());
+  AntalEdit->setMaxLength(3);
+  AntalEdit->setFrame(false);
+  AntalEdit->resize(49, kRowHeight);
+  AntalEdit->hide();
+  AntalEdit->installEventFilter(this);
+  connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+    AntalEdit->clear();
+    HideQuantityEditor();
+  });
+
+  SogBtn = MakeButton(QRect(8, 109, 72, 30), ButtonProto1, 42);
+  GemBtn = MakeButton(QRect(86, 109, 72, 30), ButtonProto1, 43);
+  HentBtn = MakeButton(QRect(165, 109, 72, 30), ButtonProto1, 44);
+  PrintBtn = MakeButton(QRect(245, 109, 72, 30), ButtonProto1, 45);
+  SletLinierBtn = MakeButton(QRect(6, 156, 88, 31), ButtonProto2, 47);
+  connect(SogBtn, &TButtonEX::OnClick, this, &TFormOrder::SogBtnClick);
+  connect(GemBtn, &TButtonEX::OnClick, this, &TFormOrder::GemBtnClick);
+  connect(HentBtn, &TButtonEX::OnClick, this, &TFormOrder::HentBtnClick);
+  connect(PrintBtn, &TButtonEX::OnClick, this, &TFormOrder::PrintBtnClick);
+  connect(SletLinierBtn, &TButtonEX::OnClick, this, &TFormOrder::SletLinierBtnClick);
+  connect(Link, &QAction::triggered, this, &TFormOrder::LinkClick);
+
+  Panel1 = new QFrame(client);
+  Panel1->setGeometry(24, 466, 744, 25);
+  Panel1->setFrameShape(QFrame::Panel);
+  Panel1->setFrameShadow(QFrame::Raised);
+  PrisIaltLbl = TotalLabel(Panel1, QRect(471, 5, 80, 16), Qt::AlignLeft);
+  // Right-aligned where the amounts in the grid end.
+  PrisLbl = TotalLabel(Panel1, QRect(512, 5, 100, 16), Qt::AlignRight);
+  Prslbl2 = TotalLabel(Panel1, QRect(594, 4, 100, 16), Qt::AlignRight);
+
+  FormCreate();
+}
+
+TButtonEX* TFormOrder::MakeButton(const QRect& geometry, TButtonExGraphics* prototype,
+                                  int hint_text) {
+  auto* button = new TButtonEX(Client());
+  button->setGeometry(geometry);
+  button->SetPrototype(prototype);
+  connect(button, &TButtonEX::OnMouseEnter, this,
+          [this, hint_text] { SetStatusText(Text(hint_text)); });
+  connect(button, &TButtonEX::OnMouseLeave, this, &TFormOrder::ClearStatusText);
+  return button;
+}
+
+// Captions and headings from the text table; the layout's own captions stay where the
+// table has no entry.
+void TFormOrder::FormCreate() {
+  for (int column = 0; column < kOrderColumnCount; ++column) {
+    const QString fallback = QString::fromUtf8(kHeaderFallbacks[column]);
+    model_->SetHeaderText(column,
+                          kHeaderTexts[column] < 0 ? fallback : Text(kHeaderTexts[column], fallback));
+  }
+  SogBtn->SetCaption(Text(3, QStringLiteral("SØG")));
+  HentBtn->SetCaption(Text(15, QStringLiteral("HENT")));
+  GemBtn->SetCaption(Text(16, QStringLiteral("GEM")));
+  PrintBtn->SetCaption(Text(17, QStringLiteral("PRINT")));
+  SletLinierBtn->SetCaption(Text(50, QStringLiteral("SLET")));
+  PrisIaltLbl->setText(Text(13, QStringLiteral("Total:")));
+  File1->setTitle(Text(1, File1->title()));
+  Exit1->setText(Text(2, Exit1->text()));
+  Link->setText(Text(3, QStringLiteral("SØG")));
+  setWindowTitle(Text(0, windowTitle()));
+}
+
+void TFormOrder::AddOrderLine(const QString& item_text, const QString& quantity,
+                              const QString& type_number, const QString& el_number,
+                              const QString& ean, const QString& unit_price,
+                              const QString& discount_code) {
+  model_->AddOrderLine(item_text, quantity, type_number, el_number, ean, unit_price,
+                       discount_code);
+}
+
+QString TFormOrder::TotalCaption() const { return PrisIaltLbl->text(); }
+QString TFormOrder::GrossTotalText() const { return PrisLbl->text(); }
+QString TFormOrder::NetTotalText() const { return Prslbl2->text(); }
+
+void TFormOrder::RefreshTotals() {
+  PrisLbl->setText(model_->Total(kGrossColumn));
+  Prslbl2->setText(model_->Total(kNetColumn));
+}
+
+void TFormOrder::showEvent(QShowEvent* event) {
+  TFormTemplate::showEvent(event);
+  RefreshTotals();
+}
+
+bool TFormOrder::eventFilter(QObject* watched, QEvent* event) {
+  const bool in_grid = watched == OrderGrid->viewport();
+  const bool in_header = watched == header_->viewport();
+  if (in_grid || in_header) {
+    if (event->type() == QEvent::MouseButtonPress) {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      const QPoint at = mouse->position().toPoint();
+      const int column = in_grid ? OrderGrid->columnAt(at.x()) : header_->logicalIndexAt(at);
+      const int row = in_grid ? OrderGrid->rowAt(at.y()) : -1;
+      if (mouse->button() == Qt::LeftButton) OrderGridMouseDown(row, column);
+      return in_header;  // the header neither sorts nor selects
+    }
+    if (event->type() == QEvent::MouseMove) {
+      const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+      OrderGridMouseMove(in_grid ? OrderGrid->columnAt(at.x()) : header_->logicalIndexAt(at));
+    }
+    return false;
+  }
+  if (watched == AntalEdit) {
+    if (event->type() == QEvent::KeyPress) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        AntalEditEnterPressed();
+        return true;
+      }
+      // Only typed characters and Backspace edit the quantity; cursor and editing keys do
+      // nothing.
+      const bool typed = !key->text().isEmpty() && key->text().at(0).isPrint();
+      return !(typed || key->key() == Qt::Key_Backspace);
+    }
+    if (event->type() == QEvent::FocusOut && !hiding_editor_) {
+      const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+      // A message box or menu taking the focus is not the user leaving the editor.
+      if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+        AntalEditExit();
+      }
+    }
+  }
+  return TFormTemplate::eventFilter(watched, event);
+}
+
+// row is the model row, -1 for the header row; column -1 is outside the columns.
+void TFormOrder::OrderGridMouseDown(int row, int column) {
+  // A click into the grid ends the quantity editing first, as leaving the editor does.
+  if (AntalEdit->isVisible() && AntalEdit->hasFocus()) AntalEditExit();
+  const bool header = row < 0;
+  if (!header && (row >= model_->rowCount() || !model_->IsOrderLine(row))) return;
+  if (header && column == kMarkColumn) {
+    model_->MarkAllLines();
+  } else if (!header && column == kMarkColumn) {
+    HideQuantityEditor();
+    model_->ToggleMark(row);
+  } else if (!header && column == kQuantityColumn) {
+    ShowQuantityEditor(row);
+  } else if (header && column == kQuantityColumn) {
+    // nothing
+  } else {
+    AntalEdit->clear();
+    HideQuantityEditor();
+  }
+}
+
+void TFormOrder::OrderGridMouseMove(int column) {
+  if (column < 0 || column >= kOrderColumnCount || kColumnHints[column] < 0) return;
+  SetStatusText(Text(kColumnHints[column]));
+}
+
+void TFormOrder::ShowQuantityEditor(int row) {
+  const QRect cell = OrderGrid->visualRect(model_->index(row, kQuantityColumn));
+  AntalEdit->move(cell.topLeft());
+  AntalEdit->setText(model_->Cell(row, kQuantityColumn));
+  edited_row_ = row;
+  AntalEdit->show();
+  AntalEdit->setFocus(Qt::MouseFocusReason);
+}
+
+void TFormOrder::HideQuantityEditor() {
+  hiding_editor_ = true;
+  AntalEdit->hide();
+  hiding_editor_ = false;
+}
+
+void TFormOrder::AntalEditEnterPressed() {
+  const QString text = AntalEdit->text();
+  if (text.isEmpty()) {
+    HideQuantityEditor();
+    return;
+  }
+  int quantity = 0;
+  if (!ToInteger(text, &quantity)) {
+    // The old quantity stays; the editor stays open, emptied.
+    AntalEdit->clear();
+    ShowMessage(MessageKind::Warning, Text(35));
+    AntalEdit->setFocus();
+    return;
+  }
+  StoreQuantity(quantity);
+}
+
+void TFormOrder::AntalEditExit() {
+  const QString text = AntalEdit->text();
+  if (text.isEmpty()) return;
+  int quantity = 1;
+  if (!ToInteger(text, &quantity)) {
+    AntalEdit->clear();
+    ShowMessage(MessageKind::Warning, Text(35));
+    quantity = 1;
+  }
+  StoreQuantity(quantity);
+}
+
+void TFormOrder::StoreQuantity(int quantity) {
+  if (quantity < 1) quantity = 1;
+  AntalEdit->clear();
+  HideQuantityEditor();
+  if (edited_row_ >= 0 && edited_row_ < model_->rowCount()) {
+    model_->SetQuantity(edited_row_, quantity);
+  }
+  RefreshTotals();
+}
+
+void TFormOrder::SogBtnClick() {
+  if (QWidget* search = ApplicationMainWindow(); search && search != this) search->show();
+  hide();
+}
+
+void TFormOrder::LinkClick() { SogBtnClick(); }
+
+void TFormOrder::PrintBtnClick() {
+  if (!FormPrint) return;
+  FormPrint->show();
+  FormPrint->raise();
+  FormPrint->activateWindow();
+}
+
+void TFormOrder::SletLinierBtnClick() {
+  BusyCursor busy;
+  OrderGrid->scrollToTop();
+  model_->DeleteMarked();
+  RefreshTotals();
+}
+
+QString TFormOrder::ChooseFileWithDialog(QFileDialog::AcceptMode mode) {
+  QFileDialog dialog(this, QString::fromLatin1(kDialogTitle));
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                     : QFileDialog::AnyFile);
+  dialog.setNameFilter(QString::fromLatin1(kFileFilter));
+  dialog.setDefaultSuffix(QStringLiteral("txt"));
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().first();
+}
+
+void TFormOrder::GemBtnClick() {
+  const QString path = choose_file_ ? choose_file_(QFileDialog::AcceptSave)
+                                    : ChooseFileWithDialog(QFileDialog::AcceptSave);
+  if (path.isEmpty()) return;
+  QString error;
+  bool saved = false;
+  {
+    BusyCursor busy;
+    saved = SaveOrderFile(path, model_->SavedLines(), &error);
+  }
+  if (!saved) {
+    ShowMessage(MessageKind::Warning,
+                QStringLiteral("Ordrelisten kunne ikke gemmes i %1: %2")
+                    .arg(QDir::toNativeSeparators(path), error));
+  }
+}
+
+void TFormOrder::HentBtnClick() {
+  const QString path = choose_file_ ? choose_file_(QFileDialog::AcceptOpen)
+                                    : ChooseFileWithDialog(QFileDialog::AcceptOpen);
+  if (path.isEmpty()) return;
+  OrderFileResult result;
+  {
+    BusyCursor busy;
+    result = LoadOrderFile(path);
+  }
+  switch (result.status) {
+    case OrderFileStatus::kOk:
+      model_->ReplaceLines(result.lines);
+      break;
+    case OrderFileStatus::kEmpty:
+      ShowMessage(MessageKind::Information, Text(66));
+      model_->ReplaceLines({});
+      break;
+    case OrderFileStatus::kBadLine:
+      // The list in the window stays as it was.
+      // Text 64 ends in an open "(file:", which gets the file and the line; a line break
+      // and text 65 follow.
+      ShowMessage(MessageKind::Warning,
+                  QStringLiteral("%1 %2, linie %3)\n%4")
+                      .arg(Text(64), QDir::toNativeSeparators(path))
+                      .arg(result.bad_line)
+                      .arg(Text(65)));
+      return;
+    case OrderFileStatus::kIoError:
+      ShowMessage(MessageKind::Warning,
+                  QStringLiteral("Ordrelisten kunne ikke hentes fra %1: %2")
+                      .arg(QDir::toNativeSeparators(path), result.error));
+      return;
+  }
+  OrderGrid->scrollToTop();
+  RefreshTotals();
+}

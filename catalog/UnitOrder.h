@@ -1,0 +1,101 @@
+// TFormOrder: the order list window. It holds the products taken over from the search
+// window, one line per product with its quantity and amounts, lets the user edit
+// quantities, mark and delete lines, save the list to a tab-separated file and load one,
+// print it through the print window, and go back to the search window.
+#pragma once
+
+#include <QFileDialog>
+#include <QString>
+
+#include <functional>
+
+#include "OrderModel.h"
+#include "UnitTemplate.h"
+
+class QLabel;
+class QLineEdit;
+class QTableView;
+class QFrame;
+class TButtonEX;
+class TButtonExGraphics;
+class TOrderDelegate;
+class TOrderHeaderView;
+
+class TFormOrder : public TFormTemplate {
+  Q_OBJECT
+
+ public:
+  explicit TFormOrder(QWidget* parent = nullptr);
+
+  // Entry from the search window: one marked hit with its quantity, all as text. The
+  // totals are refreshed when the window is shown.
+  void AddOrderLine(const QString& item_text, const QString& quantity,
+                    const QString& type_number, const QString& el_number, const QString& ean,
+                    const QString& unit_price, const QString& discount_code);
+  // The search window's counter of order lines.
+  int OrderLineCount() const { return model_->OrderLineCount(); }
+  // Sum of the gross or net column, "0.00"; empty when an amount is not a number.
+  QString OrderTotal(int column) const { return model_->Total(column); }
+
+  order::TOrderGridModel* Model() const { return model_; }
+  QTableView* Grid() const { return OrderGrid; }
+  QLineEdit* QuantityEditor() const { return AntalEdit; }
+  // The button look of the delete button, shared with the print window's buttons.
+  TButtonExGraphics* SecondPrototype() const { return ButtonProto2; }
+  QString TotalCaption() const;
+  QString GrossTotalText() const;
+  QString NetTotalText() const;
+
+  // Asks for the file to save to or load from; an empty answer cancels. The default runs
+  // the window's file dialog; tests put their own chooser in.
+  using FileChooser = std::function<QString(QFileDialog::AcceptMode mode)>;
+  void SetFileChooser(FileChooser chooser) { choose_file_ = std::move(chooser); }
+
+ public slots:
+  void SogBtnClick();
+  void GemBtnClick();
+  void HentBtnClick();
+  void PrintBtnClick();
+  void SletLinierBtnClick();
+  void LinkClick();
+  void RefreshTotals();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void FormCreate();
+  void OrderGridMouseDown(int row, int column);
+  void OrderGridMouseMove(int column);
+  void ShowQuantityEditor(int row);
+  void HideQuantityEditor();
+  void AntalEditEnterPressed();
+  void AntalEditExit();
+  void StoreQuantity(int quantity);
+  QString ChooseFileWithDialog(QFileDialog::AcceptMode mode);
+  TButtonEX* MakeButton(const QRect& geometry, TButtonExGraphics* prototype, int hint_text);
+
+  order::TOrderGridModel* model_ = nullptr;
+  QTableView* OrderGrid = nullptr;
+  TOrderHeaderView* header_ = nullptr;
+  TOrderDelegate* delegate_ = nullptr;
+  QLineEdit* AntalEdit = nullptr;
+  TButtonExGraphics* ButtonProto1 = nullptr;
+  TButtonExGraphics* ButtonProto2 = nullptr;
+  TButtonEX* SogBtn = nullptr;
+  TButtonEX* GemBtn = nullptr;
+  TButtonEX* HentBtn = nullptr;
+  TButtonEX* PrintBtn = nullptr;
+  TButtonEX* SletLinierBtn = nullptr;
+  QFrame* Panel1 = nullptr;
+  QLabel* PrisIaltLbl = nullptr;
+  QLabel* PrisLbl = nullptr;
+  QLabel* Prslbl2 = nullptr;
+
+  int edited_row_ = -1;          // the line whose quantity the editor shows
+  bool hiding_editor_ = false;   // hiding the editor moves the focus without leaving it
+  FileChooser choose_file_;
+};
+
+extern TFormOrder* FormOrder;

@@ -1,0 +1,375 @@
+// The order list window and the print window driven as a user drives them: clicks into
+// the grid, the quantity editor, the buttons, the file dialogs (answered by the test) and
+// printing into PDF files.
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMap>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "ButtonEX.h"
+#include "KvPrintUnit.h"
+#include "ReadOnlyFolder.h"
+#include "UnitKVDiverse.h"
+#include "UnitOrder.h"
+
+using namespace order;
+
+namespace {
+
+// Text n is "tn" unless a test looks for it. The file is Windows-1252.
+QByteArray TextTableBytes() {
+  const QMap<int, QString> texts = {
+      {0, "Ordre Liste"},  {6, "Varetekst"},  {7, "Antal"},   {11, "Brutto"},
+      {12, "Netto"},       {13, "Total:"},    {35, "Antal skal være et tal"},
+      {64, "Fejl i filen (fil:"}, {65, "Filen kan ikke læses."}, {66, "Filen er tom"}};
+  QString table;
+  for (int n = 0; n < 70; ++n) {
+    table += QString("%1 %2\r\n").arg(n, 3, 10, QChar('0')).arg(texts.value(n, QString("t%1").arg(n)));
+  }
+  return ToCp1252(table);
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+QString PdfText(const QString& path, int page) {
+  QProcess process;
+  process.start("pdftotext", {"-layout", "-f", QString::number(page), "-l",
+                              QString::number(page), path, "-"});
+  process.waitForFinished(30000);
+  return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+int PdfPages(const QString& path) {
+  QProcess process;
+  process.start("pdfinfo", {path});
+  process.waitForFinished(30000);
+  const auto m = QRegularExpression(R"(Pages:\s+(\d+))")
+                     .match(QString::fromUtf8(process.readAllStandardOutput()));
+  return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+}  // namespace
+
+class UnitOrderTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    UseCommaDecimalSeparator();
+    TextTable = std::make_unique<TTextTable>();
+    TextTable->LoadFromBytes(TextTableBytes());
+    RabatKoder.LoadFromBytes("Rabatkoder\r\nA1\t10\r\nB2\t25\r\n");
+    SetMessageHandler([this](MessageKind, const QString& text) { messages_ << text; });
+  }
+
+  void cleanupTestCase() {
+    SetMessageHandler(nullptr);
+    FreeTextTable();
+  }
+
+  void init() {
+    messages_.clear();
+    window_ = std::make_unique<TFormOrder>();
+    print_ = std::make_unique<TFormPrint>(window_.get());
+    FormPrint = print_.get();
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    window_->activateWindow();
+  }
+
+  void cleanup() {
+    FormPrint = nullptr;
+    print_.reset();
+    window_.reset();
+  }
+
+  void startsEmptyWithFifteenLineRowsAndTableTexts() {
+    QCOMPARE(window_->Model()->rowCount(), kMinLineRows);
+    QCOMPARE(window_->OrderLineCount(), 0);
+    QCOMPARE(window_->windowTitle(), QString("Ordre Liste"));
+    QCOMPARE(window_->Model()->HeaderText(kItemTextColumn), QString("Varetekst"));
+    QCOMPARE(window_->TotalCaption(), QString("Total:"));
+    QCOMPARE(window_->GrossTotalText(), QString("0,00"));
+    QVERIFY(window_->Grid()->isColumnHidden(kUnitPriceColumn));
+    QVERIFY(window_->Grid()->isColumnHidden(kDiscountCodeColumn));
+  }
+
+  void totalsAreRefreshedWhenTheWindowIsShown() {
+    AddLines(3);
+    QCOMPARE(window_->GrossTotalText(), QString("0,00"));
+    window_->hide();
+    window_->show();
+    QCOMPARE(window_->GrossTotalText(), QString("36,90"));
+    QCOMPARE(window_->NetTotalText(), QString("33,21"));
+  }
+
+  void quantityEditorStoresTheTypedQuantity() {
+    AddLines(2);
+    ClickCell(1, kQuantityColumn);
+    QLineEdit* editor = window_->QuantityEditor();
+    QVERIFY(editor->isVisible());
+    QCOMPARE(editor->text(), QString("1"));
+    editor->clear();
+    QTest::keyClicks(editor, "2");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QVERIFY(!editor->isVisible());
+    QCOMPARE(Cell(1, kQuantityColumn), QString("2"));
+    QCOMPARE(Cell(1, kGrossColumn), QString("24,6"));      // full precision after an edit
+    QCOMPARE(Cell(1, kNetColumn), QString("22,14"));
+    QCOMPARE(window_->GrossTotalText(), QString("36,90"));
+  }
+
+  void lettersShowTheMessageAndKeepTheQuantity() {
+    AddLines(1);
+    ClickCell(0, kQuantityColumn);
+    QLineEdit* editor = window_->QuantityEditor();
+    editor->clear();
+    QTest::keyClicks(editor, "abc");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(messages_, QStringList{"Antal skal være et tal"});
+    QVERIFY(editor->isVisible());
+    QCOMPARE(editor->text(), QString());
+    QCOMPARE(Cell(0, kQuantityColumn), QString("1"));
+    QCOMPARE(Cell(0, kGrossColumn), QString("12,30"));
+  }
+
+  void zeroBecomesOneAndCursorKeysDoNothing() {
+    AddLines(1);
+    ClickCell(0, kQuantityColumn);
+    QLineEdit* editor = window_->QuantityEditor();
+    editor->clear();
+    QTest::keyClicks(editor, "70");
+    QTest::keyClick(editor, Qt::Key_Left);
+    QTest::keyClicks(editor, "5");
+    QCOMPARE(editor->text(), QString("705"));
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(Cell(0, kQuantityColumn), QString("7"));
+    ClickCell(0, kQuantityColumn);
+    editor->setText("0");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(Cell(0, kQuantityColumn), QString("1"));
+  }
+
+  void clickingElsewhereCommitsTheEditedQuantity() {
+    AddLines(2);
+    ClickCell(0, kQuantityColumn);
+    window_->QuantityEditor()->setText("4");
+    ClickCell(1, kQuantityColumn);  // another line's quantity
+    QCOMPARE(Cell(0, kQuantityColumn), QString("4"));
+    QCOMPARE(window_->QuantityEditor()->text(), QString("1"));
+    ClickCell(1, kTypeNumberColumn);  // any other column empties and hides the editor
+    QVERIFY(!window_->QuantityEditor()->isVisible());
+    QCOMPARE(Cell(1, kQuantityColumn), QString("1"));
+  }
+
+  void marksAndDeletion() {
+    AddLines(4);
+    ClickCell(1, kMarkColumn);
+    ClickCell(3, kMarkColumn);
+    ClickCell(3, kMarkColumn);
+    ClickCell(10, kMarkColumn);  // no line there: nothing happens
+    QCOMPARE(window_->Model()->MarkedCount(), 1);
+    window_->SletLinierBtnClick();
+    QCOMPARE(window_->OrderLineCount(), 3);
+    QCOMPARE(Cell(1, kItemTextColumn), QString("Vare 3"));
+
+    // The header of the mark column marks every line; deleting them leaves 15 free rows.
+    QTest::mouseClick(window_->Grid()->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                      QPoint(5, 5));
+    QCOMPARE(window_->Model()->MarkedCount(), 3);
+    window_->SletLinierBtnClick();
+    QCOMPARE(window_->Model()->rowCount(), kMinLineRows);
+    QCOMPARE(window_->OrderLineCount(), 0);
+    QCOMPARE(window_->GrossTotalText(), QString("0,00"));
+    QCOMPARE(window_->NetTotalText(), QString("0,00"));
+  }
+
+  void saveThenLoadGivesTheSameCellsWithoutMarks() {
+    AddLines(2);
+    window_->Model()->SetQuantity(0, 2);  // full precision
+    window_->Model()->MarkAllLines();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("ordre.txt");
+    Answer(path);
+    window_->GemBtnClick();
+    QCOMPARE(ReadAll(path),
+             QByteArray("Vare 1\t2\tT1\t10 20 30\t5700000000001\t24,6\t22,14\t12,3\tA1\t\r\n"
+                        "Vare 2\t1\tT2\t10 20 30\t5700000000001\t12,30\t11,07\t12,3\tA1\t\r\n"));
+
+    const std::vector<OrderFields> before = window_->Model()->SavedLines();
+    window_->SletLinierBtnClick();
+    QCOMPARE(window_->OrderLineCount(), 0);
+    window_->HentBtnClick();
+    QVERIFY(window_->Model()->SavedLines() == before);
+    QCOMPARE(window_->Model()->MarkedCount(), 0);
+    QCOMPARE(window_->GrossTotalText(), QString("36,90"));
+    QVERIFY(messages_.isEmpty());
+  }
+
+  void loadingReplacesALongerList() {
+    AddLines(20);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("kort.txt");
+    WriteAll(path, "Kabel\t3\tK1\t1\t2\t30\t27\t10\tA1\t\r\n");
+    Answer(path);
+    window_->HentBtnClick();
+    QCOMPARE(window_->Model()->rowCount(), kMinLineRows);
+    QCOMPARE(window_->OrderLineCount(), 1);
+    QCOMPARE(Cell(0, kGrossColumn), QString("30"));  // taken as it stands
+  }
+
+  void malformedFileKeepsTheCurrentList() {
+    AddLines(3);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("fejl.txt");
+    WriteAll(path, "Kabel\t3\tK1\t1\t2\t30\t27\t10\tA1\t\r\nKabel\t3\tK1\t1\r\n");
+    Answer(path);
+    window_->HentBtnClick();
+    QCOMPARE(messages_.size(), 1);
+    QCOMPARE(messages_[0], "Fejl i filen (fil: " + QDir::toNativeSeparators(path) +
+                               ", linie 2)\nFilen kan ikke læses.");
+    QCOMPARE(window_->OrderLineCount(), 3);
+    QCOMPARE(Cell(0, kItemTextColumn), QString("Vare 1"));
+  }
+
+  void emptyFileEmptiesTheList() {
+    AddLines(3);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("tom.txt");
+    WriteAll(path, {});
+    Answer(path);
+    window_->HentBtnClick();
+    QCOMPARE(messages_, QStringList{"Filen er tom"});
+    QCOMPARE(window_->OrderLineCount(), 0);
+  }
+
+  void cancelledDialogsChangeNothing() {
+    AddLines(2);
+    Answer(QString());
+    window_->HentBtnClick();
+    window_->GemBtnClick();
+    QCOMPARE(window_->OrderLineCount(), 2);
+    QVERIFY(messages_.isEmpty());
+  }
+
+  void failedSaveIsReportedAndKeepsTheOldFile() {
+    AddLines(2);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("gammel.txt");
+    const QByteArray old_bytes = "Gammel\t1\tG\t\t\t5,00\t5,00\t5\t\t\r\n";
+    WriteAll(path, old_bytes);
+    ReadOnlyFolder read_only(dir.path());
+    if (!read_only.active()) QSKIP("this system cannot make a folder read-only");
+    Answer(path);
+    window_->GemBtnClick();
+    QCOMPARE(messages_.size(), 1);
+    QVERIFY(messages_[0].contains(QDir::toNativeSeparators(path)));
+    QCOMPARE(ReadAll(path), old_bytes);
+    QCOMPARE(window_->OrderLineCount(), 2);
+  }
+
+  void printWindowListsThePdfEntryLast() {
+    QComboBox* printers = print_->Printers();
+    QCOMPARE(printers->itemText(printers->count() - 1), TFormPrint::PdfFileEntry());
+    if (printers->count() == 1) QCOMPARE(printers->currentIndex(), 0);
+    QCOMPARE(print_->Copies()->count(), 20);
+    QCOMPARE(print_->Copies()->currentText(), QString("1"));
+    QCOMPARE(TFormPrint::FirmAddress().size(), 3);
+  }
+
+  void printingIntoAPdfFile() {
+    AddLines(56);
+    window_->RefreshTotals();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("ordre.pdf");
+    print_->SetPdfFileChooser([path] { return path; });
+    print_->Printers()->setCurrentText(TFormPrint::PdfFileEntry());
+    print_->Copies()->setCurrentText("3");
+    print_->show();
+    print_->PrintBtnClick();
+    QVERIFY(messages_.isEmpty());
+    QVERIFY(!print_->isVisible());
+    QVERIFY(print_->CloseButton()->isEnabled());
+    QCOMPARE(print_->Printer().copyCount(), 3);
+    QCOMPARE(PdfPages(path), 6);
+    const QString page2 = PdfText(path, 2);
+    QVERIFY(page2.contains("Vare 56"));
+    QVERIFY(page2.contains("Tremora Divuvera AB"));
+    QVERIFY(page2.contains(TFormPrint::FirmAddress().at(1)));
+    QVERIFY(page2.contains(QRegularExpression("Total:\\s+" + window_->GrossTotalText())));
+  }
+
+  void printingAnAmountThatIsNotANumberTellsWhy() {
+    AddLines(3);
+    window_->Model()->SetCell(2, kNetColumn, "x");
+    QTemporaryDir dir;
+    const QString path = dir.filePath("ordre.pdf");
+    print_->SetPdfFileChooser([path] { return path; });
+    print_->Printers()->setCurrentText(TFormPrint::PdfFileEntry());
+    print_->show();
+    print_->PrintBtnClick();
+    QCOMPARE(messages_.size(), 1);
+    QVERIFY(messages_[0].contains("ordrelinie 3"));
+    QVERIFY(print_->isVisible());
+    QVERIFY(print_->CloseButton()->isEnabled());
+    QVERIFY(!QFile::exists(path));
+  }
+
+  void screenshots() {
+    AddLines(9);
+    window_->Model()->ToggleMark(2);
+    window_->Model()->SetQuantity(4, 12);
+    window_->RefreshTotals();
+    QDir().mkpath(CATALOG_SCREENSHOT_DIR);
+    QVERIFY(window_->grab().save(CATALOG_SCREENSHOT_DIR "/order-list.png"));
+    print_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(print_.get()));
+    QVERIFY(print_->grab().save(CATALOG_SCREENSHOT_DIR "/print-window.png"));
+  }
+
+ private:
+  void AddLines(int n) {
+    for (int i = 1; i <= n; ++i) {
+      window_->AddOrderLine(QString("Vare %1").arg(i), "1", QString("T%1").arg(i), "10 20 30",
+                            "5700000000001", "12,3", "A1");
+    }
+  }
+
+  QString Cell(int row, int column) const { return window_->Model()->Cell(row, column); }
+
+  void ClickCell(int row, int column) {
+    QTableView* grid = window_->Grid();
+    const QRect cell = grid->visualRect(window_->Model()->index(row, column));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+  }
+
+  void Answer(const QString& path) {
+    window_->SetFileChooser([path](QFileDialog::AcceptMode) { return path; });
+  }
+
+  QStringList messages_;
+  std::unique_ptr<TFormOrder> window_;
+  std::unique_ptr<TFormPrint> print_;
+};
+
+QTEST_MAIN(UnitOrderTest)
+#include "tst_unitorder.moc"
