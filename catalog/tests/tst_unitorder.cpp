@@ -334,16 +334,33 @@ class UnitOrderTest : public QObject {
     QVERIFY(!QFile::exists(path));
   }
 
+  // The windows with the shipped texts and discount codes.
   void screenshots() {
-    AddLines(9);
+    TTextTable shipped;
+    if (!shipped.LoadFromFile(CATALOG_DATA_DIR "/KV.dat")) QSKIP("no shipped text table");
+    *TextTable = shipped;
+    RabatKoder.LoadFromFile(CATALOG_DATA_DIR "/Rabattkod Default.txt");
+    cleanup();
+    init();
+    const QStringList items = {"Installationskabel PVIKJ 3G1,5 hvid", "Stikkontakt 1-fag hvid",
+                               "Afbryder 1-pol hvid", "Samledåse 4x2,5 mm²",
+                               "LED pære E27 8,5W 2700K", "Kabelbinder 200x4,8 sort"};
+    const QStringList prices = {"412,50", "38,75", "45,00", "12,95", "49,00", "0,85"};
+    for (int i = 0; i < items.size(); ++i) {
+      window_->AddOrderLine(items[i], QString::number(i % 3 + 1), QString("TN%1").arg(4711 + i),
+                            QString("10 2%1 3%1").arg(i), QString("570123456789%1").arg(i),
+                            prices[i], RabatKoder.Count() ? RabatKoder.At(i % RabatKoder.Count()).code
+                                                          : QString());
+    }
     window_->Model()->ToggleMark(2);
-    window_->Model()->SetQuantity(4, 12);
+    window_->Model()->SetQuantity(5, 100);
     window_->RefreshTotals();
     QDir().mkpath(CATALOG_SCREENSHOT_DIR);
     QVERIFY(window_->grab().save(CATALOG_SCREENSHOT_DIR "/order-list.png"));
     print_->show();
     QVERIFY(QTest::qWaitForWindowExposed(print_.get()));
     QVERIFY(print_->grab().save(CATALOG_SCREENSHOT_DIR "/print-window.png"));
+    TextTable->LoadFromBytes(TextTableBytes());
   }
 
  private:
