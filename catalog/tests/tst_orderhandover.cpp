@@ -1,11 +1,15 @@
-// Taking marked hits over into the order list, against a stand-in engine.
+// Taking marked hits over into the order list, against a stand-in engine and against the
+// real engine on a small built base.
 #include <QTest>
 
+#include "DemoBase.h"
+#include "EngineStartup.h"
 #include "FakeLodex.h"
 #include "Marking.h"
 #include "OrderHandOver.h"
 #include "OrderModel.h"
 #include "QuantityTable.h"
+#include "SearchQuery.h"
 #include "UnitKVDiverse.h"
 
 using namespace order;
@@ -16,7 +20,7 @@ class OrderHandOverTest : public QObject {
  private slots:
   void initTestCase() {
     // The stand-in's records all carry the discount code "10": 10 percent here.
-    RabatKoder.LoadFromBytes("Rabatkoder\r\n10\t10\r\n");
+    RabatKoder.LoadFromBytes("Rabatkoder\r\n10\t10\r\n20\t25\r\n");
   }
 
   void init() {
@@ -80,6 +84,31 @@ class OrderHandOverTest : public QObject {
     QCOMPARE(order.PackedLineCount(), 2);
     QCOMPARE(marking_.Count(), 1);
     QCOMPARE(marking_.Get(0), 9);
+  }
+
+  void handsOverFoundProductsFromABuiltBase() {
+    TDemoBase base({{"Stikkontakt 1-fag hvid", "SK100", "20 000 01", "5711111111111", "38,75", "10"},
+                    {"Afbryder 1-pol hvid", "AF100", "30 000 01", "5733333333333", "45", "10"},
+                    {"Stikkontakt 2-fag hvid", "SK200", "20 000 02", "5722222222222", "52,4", "20"}});
+    QVERIFY2(!base.Path().isEmpty(), qPrintable(base.Error()));
+    TEngineState state;
+    QVERIFY(StartEngine(state, base.Path()));
+    QCOMPARE(RunSearch(state, {ItemTextQuery("stikkontakt"), {}, {}, {}}), 2);
+    state.Marking->Toggle(0);
+    state.Marking->Toggle(1);
+    state.Quantities.SetForHit(1, 3);
+
+    TOrderGridModel order;
+    const HandOverResult result = HandOverMarkedHits(*state.Engine, state.Session,
+                                                     *state.Marking, state.Quantities, order);
+    QVERIFY(result.complete());
+    QCOMPARE(order.PackedLineCount(), 2);
+    QCOMPARE(order.SavedLines()[0],
+             (OrderFields{"Stikkontakt 1-fag hvid", "1", "SK100", "20 000 01", "5711111111111",
+                          "38,75", "34,88", "38,75", "10"}));
+    QCOMPARE(order.SavedLines()[1],
+             (OrderFields{"Stikkontakt 2-fag hvid", "3", "SK200", "20 000 02", "5722222222222",
+                          "157,20", "117,90", "52,4", "20"}));
   }
 
  private:
