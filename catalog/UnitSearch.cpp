@@ -1,6 +1,8 @@
 #include "UnitSearch.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QDir>
 #include <QHeaderView>
 #include <QListWidget>
@@ -8,13 +10,16 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QSettings>
-#include <QStandardItemModel>
 #include <QStatusBar>
-#include <QTableView>
 
 #include "ButtonEX.h"
 #include "ButtonEXGraphics.h"
 #include "Controls.h"
+#include "EscapeProbe.h"
+#include "ResultDelegate.h"
+#include "ResultGrid.h"
+#include "ResultModel.h"
+#include "SearchQuery.h"
 #include "UnitKVDiverse.h"
 #include "art/Artwork.h"
 
@@ -105,43 +110,21 @@ void TFormSearch::BuildLayout() {
   RabatKodeFilComboBox->hide();
 
   // The result grid: row 0 is the header, rows 1 to 14 show hits. It has no scroll
-  // bars of its own; ScrollBar pages the result.
-  DrawGrid1 = new QTableView(client);
+  // bars of its own; ScrollBar pages the result. Its model comes with the engine.
+  DrawGrid1 = new TResultGrid(client);
   DrawGrid1->setObjectName(QStringLiteral("DrawGrid1"));
   DrawGrid1->setGeometry(7, 197, 759, 288);
-  DrawGrid1->horizontalHeader()->hide();
-  DrawGrid1->verticalHeader()->hide();
-  DrawGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  DrawGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  DrawGrid1->setFocusPolicy(Qt::NoFocus);
-  DrawGrid1->setSelectionMode(QAbstractItemView::NoSelection);
-  DrawGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  DrawGrid1->setFrameShape(QFrame::NoFrame);
-  DrawGrid1->verticalHeader()->setDefaultSectionSize(kGridRowPitch);
-  DrawGrid1->verticalHeader()->setMinimumSectionSize(kGridRowPitch);
-  DrawGrid1->setMouseTracking(true);
-  DrawGrid1->setAlternatingRowColors(true);
-  DrawGrid1->setShowGrid(true);
-  DrawGrid1->setTextElideMode(Qt::ElideNone);
-  DrawGrid1->setStyleSheet(QStringLiteral("QTableView { gridline-color: #1B4F9C; }"));
-  // Until the rows are drawn from the row images, their colours stand in for them.
-  QPalette rows = DrawGrid1->palette();
-  rows.setColor(QPalette::Base, art::RowLight().pixelColor(0, 9));
-  rows.setColor(QPalette::AlternateBase, art::RowMedium().pixelColor(0, 9));
-  rows.setColor(QPalette::Text, Qt::white);
-  DrawGrid1->setPalette(rows);
-  // Until the result model comes in, an empty page keeps the grid's shape.
-  placeholder_grid_ = new QStandardItemModel(kGridRows, kGridColumns, this);
-  DrawGrid1->setModel(placeholder_grid_);
-  for (int c = 0; c < kGridColumns; ++c) DrawGrid1->setColumnWidth(c, kGridColumnWidths[c] + 1);
+  DrawGrid1->setStyleSheet(QStringLiteral("QTableView { background: #D0DAE8; gridline-color: #1B4F9C; }"));
 
   ScrollBar = new QScrollBar(Qt::Vertical, client);
   ScrollBar->setGeometry(766, 198, 17, 286);
   ScrollBar->setRange(0, 0);
+  ScrollBar->setObjectName(QStringLiteral("ScrollBar"));
 
   AntalEdit = new TLowerCaseEdit(client);
   AntalEdit->setGeometry(246, 0, 48, 19);
   AntalEdit->setMaxLength(3);
+  AntalEdit->setObjectName(QStringLiteral("AntalEdit"));
   AntalEdit->hide();
 
   IndexBox = new QListWidget(client);
@@ -150,6 +133,7 @@ void TFormSearch::BuildLayout() {
   IndexBox->setUniformItemSizes(true);
   IndexBox->setFocusPolicy(Qt::ClickFocus);
   IndexBox->setStyleSheet(QStringLiteral("QListWidget::item { height: 14px; }"));
+  IndexBox->setObjectName(QStringLiteral("IndexBox"));
   IndexBox->hide();
 
   OrderMenu = new QMenu(this);
@@ -172,6 +156,36 @@ void TFormSearch::BuildLayout() {
           &TFormSearch::RabatKodeFilComboBoxDropDown);
   connect(RabatKodeFilComboBox, &QComboBox::activated, this,
           &TFormSearch::RabatKodeFilComboBoxChange);
+
+  // Named as the handlers know them, so tests and tools find them.
+  VaretekstEdit->setObjectName(QStringLiteral("VaretekstEdit"));
+  TypenrEdit->setObjectName(QStringLiteral("TypenrEdit"));
+  ElnrEdit->setObjectName(QStringLiteral("ElnrEdit"));
+  EANEdit->setObjectName(QStringLiteral("EANEdit"));
+  AntalHitsLbl->setObjectName(QStringLiteral("AntalHitsLbl"));
+  AntalIOrdreLbl->setObjectName(QStringLiteral("AntalIOrdreLbl"));
+
+  connect(SogBtn, &TButtonEX::OnClick, this, &TFormSearch::SogBtnClick);
+  connect(SletAltBtn, &TButtonEX::OnClick, this, &TFormSearch::SletAltBtnClick);
+  connect(VisOrdreBtn, &TButtonEX::OnClick, this, &TFormSearch::VisOrdreBtnClick);
+  connect(Link, &QAction::triggered, this, &TFormSearch::LinkClick);
+  connect(ScrollBar, &QScrollBar::actionTriggered, this, &TFormSearch::ScrollBarScroll);
+  connect(ScrollBar, &QScrollBar::sliderReleased, this,
+          [this] { ScrollResultTo(ScrollBar->sliderPosition()); });
+  // The wheel, over the bar or over the grid, moves the bar without an action of its
+  // own; the result follows unless the thumb is being dragged.
+  connect(ScrollBar, &QScrollBar::valueChanged, this, [this](int value) {
+    if (!ScrollBar->isSliderDown() && engine_.IsStarted() && value != engine_.ResultView->Top) {
+      HideQuantityEditor();
+      ScrollResultTo(value);
+    }
+  });
+  DrawGrid1->SetWheelTarget(ScrollBar);
+  connect(DrawGrid1, &TResultGrid::cellPressed, this, &TFormSearch::DrawGrid1MouseDown);
+  connect(DrawGrid1, &TResultGrid::cellHovered, this, &TFormSearch::DrawGrid1MouseMove);
+  connect(VaretekstEdit, &QLineEdit::textChanged, this, &TFormSearch::VaretekstEditChange);
+  connect(IndexBox, &QListWidget::itemDoubleClicked, this, &TFormSearch::IndexBoxDblClick);
+  for (QWidget* w : std::initializer_list<QWidget*>{AntalEdit, IndexBox}) w->installEventFilter(this);
   WireHints();
 }
 
@@ -195,6 +209,35 @@ void TFormSearch::ShowHint(int n) { SetStatusText(Text(n)); }
 
 bool TFormSearch::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  // Leaving a control for another window (a message box, a menu) is not leaving it.
+  const auto left_for_good = [event] {
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+  };
+  if (watched == VaretekstEdit && type == QEvent::KeyPress) {
+    key_pressed_in_item_text_ = static_cast<QKeyEvent*>(event)->key();
+  } else if (watched == VaretekstEdit && type == QEvent::KeyRelease) {
+    // A key pressed elsewhere (Enter in the suggestions, which hands the focus back)
+    // is not released into the item text's handling.
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == key_pressed_in_item_text_) VaretekstEditKeyUp(key);
+  } else if ((watched == TypenrEdit || watched == ElnrEdit || watched == EANEdit) &&
+             type == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      HideQuantityEditor();
+      Search();
+      return true;
+    }
+  } else if (watched == AntalEdit) {
+    if (type == QEvent::KeyPress) return AntalEditKeyDown(static_cast<QKeyEvent*>(event));
+    if (type == QEvent::FocusIn) AntalEditEnter();
+    if (type == QEvent::FocusOut && left_for_good()) AntalEditExit();
+  } else if (watched == IndexBox) {
+    if (type == QEvent::KeyPress) return IndexBoxKeyDown(static_cast<QKeyEvent*>(event));
+    if (type == QEvent::FocusIn) IndexBoxEnter();
+    if (type == QEvent::FocusOut && left_for_good()) IndexBoxExit();
+  }
   if (watched == BGImg && type == QEvent::MouseButtonPress) {
     IndexBox->hide();
     AntalEdit->hide();
@@ -292,10 +335,29 @@ void TFormSearch::PlaceCounterControls() {
   RabatKodeFilComboBox->setCurrentIndex(0);
 }
 
-// Engine start-up: the engine wrapper opens the base in Folders.BaseFolder, creates
-// the session and the views, and the quantities are reset. Answers false when the base
-// cannot be opened.
-bool TFormSearch::StartEngine() { return true; }
+// Engine start-up: the engine wrapper opens the base in Folders.BaseFolder with a
+// private temporary folder, creates the session and the views, and the quantities are
+// reset. Answers false when the base cannot be opened. The grid gets its model here.
+bool TFormSearch::StartEngine() {
+  if (!::StartEngine(engine_, Folders.BaseFolder)) return false;
+  InstallEscapeProbe();
+  // The window lives until the process ends; its engine folder goes when the program
+  // quits.
+  connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+    RemoveEscapeProbe();
+    engine_.TempDir.reset();
+  });
+  result_model_ = new TResultModel(*engine_.ResultView, *engine_.Marking, engine_.Quantities, this);
+  result_model_->Text = [](int n) { return Text(n); };
+  result_model_->DiscountPercent = [](const QString& code) { return ::DiscountPercent(code); };
+  connect(result_model_, &TResultModel::priceUnreadable, this,
+          [this](const QString& price) { SetStatusText(QStringLiteral("Pris := ") + price); });
+  auto* delegate = new TResultDelegate(DrawGrid1);
+  delegate->SetImages(Images.LBlaa, Images.MBlaa, Images.Dok);
+  DrawGrid1->setItemDelegate(delegate);
+  DrawGrid1->setModel(result_model_);
+  return true;
+}
 
 void TFormSearch::SetCaptions() {
   Link->setText(Text(5));
@@ -311,19 +373,7 @@ void TFormSearch::SetCaptions() {
   SetLabelCaption(EAN13Lbl, Text(10));
   AntalLbl->SetCaption(Text(53));
   OrdreListeLbl->SetCaption(Text(52));
-  // The header row of the empty page.
-  const int headerTexts[kGridColumns] = {-1, 6, 7, 8, 9, 10, 11, 67, 60};
-  for (int c = 1; c < kGridColumns; ++c) {
-    auto* item = new QStandardItem(Text(headerTexts[c]));
-    QFont bold = item->font();
-    bold.setBold(true);
-    item->setFont(bold);
-    item->setTextAlignment(c == 1 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
-    placeholder_grid_->setItem(0, c, item);
-  }
-  auto* mark = new QStandardItem;
-  mark->setData(Images.Dok.pixmap(), Qt::DecorationRole);
-  placeholder_grid_->setItem(0, 0, mark);
+  UpdateScrollBar();
 }
 
 // ---------------------------------------------------------------------------------
@@ -345,14 +395,270 @@ void TFormSearch::RabatKodeFilComboBoxChange() {
   RabatKoder.Reset();
   LoadDiscountFile(DiscountFilePath(RabatKodeFilComboBox->currentText()));
   // The net prices on show change with the discounts.
-  if (AntalHitsLbl->text() != QLatin1String("0")) DrawGrid1->viewport()->update();
+  if (AntalHitsLbl->text() != QLatin1String("0")) {
+    RepaintGrid();
+    ScrollResultTo(ScrollBar->value());
+  }
 }
 
 // ---------------------------------------------------------------------------------
 // Closing
 
 void TFormSearch::closeEvent(QCloseEvent* event) {
+  RemoveEscapeProbe();
   FreeTextTable();
   event->accept();
   EndApplication();
 }
+
+// ---------------------------------------------------------------------------------
+// Search and result paging
+
+void TFormSearch::SogBtnClick() { Search(); }
+
+void TFormSearch::SletAltBtnClick() {
+  VaretekstEdit->clear();
+  TypenrEdit->clear();
+  ElnrEdit->clear();
+  EANEdit->clear();
+  SogBtnClick();
+}
+
+void TFormSearch::Search() {
+  if (!engine_.IsStarted()) return;
+  IndexBox->hide();
+  HideQuantityEditor();
+  const QString item_text = ItemTextQuery(VaretekstEdit->text());
+  AntalHitsLbl->setText(QString::number(
+      RunSearch(item_text, TypenrEdit->text(), ElnrEdit->text(), EANEdit->text())));
+  AntalHitsLbl->adjustSize();
+  engine_.ResultView->Top = 0;
+  UpdateScrollBar();
+  RepaintGrid();
+  ScrollResultTo(0);
+}
+
+int32_t TFormSearch::RunSearch(const QString& item_text, const QString& type_number,
+                               const QString& el_number, const QString& ean) {
+  return ::RunSearch(engine_, {item_text, type_number, el_number, ean});
+}
+
+void TFormSearch::UpdateScrollBar() {
+  if (!engine_.IsStarted()) return;
+  const TResultView& view = *engine_.ResultView;
+  ScrollBar->setMinimum(0);
+  ScrollBar->setMaximum(std::max(0, view.LastHit() + 2 - view.PageLength));
+  ScrollBar->setValue(view.Top);
+  ScrollBar->setSingleStep(1);
+  ScrollBar->setPageStep(view.PageLength - 1);
+}
+
+void TFormSearch::ScrollResultTo(int position) {
+  if (!engine_.IsStarted()) return;
+  TResultView& view = *engine_.ResultView;
+  if (position < 0 || position > view.LastHit()) return;
+  view.Top = position;
+  view.Refresh();
+  RepaintGrid();
+  ScrollBar->setValue(position);
+}
+
+void TFormSearch::ScrollBarScroll(int action) {
+  HideQuantityEditor();
+  // Dragging the thumb takes effect where it is let go (sliderReleased).
+  if (action == QAbstractSlider::SliderMove || action == QAbstractSlider::SliderNoAction) return;
+  ScrollResultTo(std::min(ScrollBar->sliderPosition(), ScrollBar->maximum()));
+}
+
+void TFormSearch::RepaintGrid() {
+  if (result_model_) result_model_->Repaint();
+  DrawGrid1->viewport()->update();
+}
+
+// ---------------------------------------------------------------------------------
+// Grid clicks and quantities
+
+void TFormSearch::DrawGrid1MouseMove(int column, int row) {
+  grid_column_under_mouse_ = column;
+  grid_row_under_mouse_ = row;
+  static const int kHints[] = {25, 26, 27, 28, 29, 30, 31, 68, 61};
+  if (column >= 0 && column < kGridColumns) ShowHint(kHints[column]);
+}
+
+void TFormSearch::DrawGrid1MouseDown(int column, int row, Qt::MouseButton button) {
+  IndexBox->hide();
+  grid_column_under_mouse_ = column;
+  grid_row_under_mouse_ = row;
+  if (button != Qt::LeftButton || !engine_.IsStarted() || row < 0) return;
+  const TResultView& view = *engine_.ResultView;
+  if (view.CellText(TResultModel::kTypeNumberField, row).isEmpty()) return;
+  const int hit = result_model_->HitOfRow(row);
+  if (column == TResultModel::kMarkColumn && row == 0) {
+    // Every hit the grid can show, the ones scrolled out of sight included (and none
+    // of an empty result, where the range would run backwards over 0 and -1).
+    if (view.HitTotal() > 0) engine_.Marking->SetRange(0, view.HitTotal() - 1, true);
+    RepaintGrid();
+  } else if (column == TResultModel::kMarkColumn) {
+    HideQuantityEditor();
+    engine_.Marking->Toggle(hit);
+    RepaintGrid();
+  } else if (column == TResultModel::kQuantityColumn) {
+    if (row == 0) return;
+    if (!TQuantityTable::HasEntry(hit)) {
+      HideQuantityEditor();
+      SetStatusText(NoQuantityHint());
+      return;
+    }
+    quantity_edit_row_ = row;
+    AntalEdit->move(AntalEdit->x(), row * kGridRowPitch + 199);
+    AntalEdit->show();
+    AntalEdit->setFocus(Qt::MouseFocusReason);
+    AntalEdit->raise();
+  } else {
+    AntalEdit->clear();
+    HideQuantityEditor();
+  }
+}
+
+QString TFormSearch::NoQuantityHint() {
+  return QStringLiteral("Antal kan kun angives for de første %1 træffere")
+      .arg(TQuantityTable::kFirstHitWithout);
+}
+
+void TFormSearch::HideQuantityEditor() { AntalEdit->hide(); }
+
+void TFormSearch::AntalEditEnter() { quantity_edit_row_ = grid_row_under_mouse_; }
+
+bool TFormSearch::AntalEditKeyDown(QKeyEvent* event) {
+  const int key = event->key();
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    StoreQuantity();
+    return true;
+  }
+  // Only typing and Backspace edit the quantity; cursor keys, Delete, Home and End
+  // do nothing.
+  if (key == Qt::Key_Backspace || key == Qt::Key_Tab || key == Qt::Key_Backtab) return false;
+  const QString typed = event->text();
+  return typed.isEmpty() || !typed.at(0).isPrint();
+}
+
+void TFormSearch::AntalEditExit() {
+  if (!AntalEdit->text().isEmpty()) StoreQuantity();
+}
+
+void TFormSearch::StoreQuantity() {
+  if (AntalEdit->text().isEmpty()) {
+    HideQuantityEditor();
+    RepaintGrid();
+    return;
+  }
+  int quantity = 0;
+  if (!ToInteger(AntalEdit->text(), &quantity)) {
+    // Emptied first: the message box takes the focus, and leaving the editor with a
+    // text would store it again.
+    AntalEdit->clear();
+    ShowMessage(MessageKind::Information, Text(35));
+    return;
+  }
+  engine_.Quantities.SetForHit(result_model_->HitOfRow(quantity_edit_row_), quantity);
+  AntalEdit->clear();
+  HideQuantityEditor();
+  RepaintGrid();
+}
+
+// ---------------------------------------------------------------------------------
+// Suggestions
+
+void TFormSearch::VaretekstEditChange() { IndexBox->show(); IndexBox->raise(); }
+
+void TFormSearch::VaretekstEditKeyUp(QKeyEvent* event) {
+  QString text = VaretekstEdit->text();
+  qsizetype blanks = 0;
+  while (blanks < text.size() && text.at(blanks) == QLatin1Char(' ')) ++blanks;
+  if (blanks > 0) {
+    text.remove(0, blanks);
+    VaretekstEdit->setText(text);
+  }
+  switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+      if (IndexBox->isVisible()) {
+        IndexBox->setFocus(Qt::OtherFocusReason);
+        IndexBox->scrollToTop();
+      }
+      break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      IndexBox->hide();
+      HideQuantityEditor();
+      VaretekstEdit->setText(text.trimmed());
+      Search();
+      break;
+    default: {
+      if (!engine_.IsStarted()) return;
+      TIndexView& index = *engine_.IndexView;
+      index.PageLength = 100;
+      index.SearchField = 100;
+      index.SetWantedWord(text.left(255));
+      index.Refresh();
+      IndexBox->clear();
+      IndexBox->addItems(index.Lines);
+    }
+  }
+}
+
+void TFormSearch::IndexBoxEnter() {
+  if (IndexBox->count() > 0) IndexBox->setCurrentRow(0);
+}
+
+void TFormSearch::IndexBoxExit() { IndexBox->hide(); }
+
+void TFormSearch::TakeSuggestion() {
+  const QListWidgetItem* item = IndexBox->currentItem();
+  if (item) VaretekstEdit->setText(item->text().toLower());
+}
+
+bool TFormSearch::IndexBoxKeyDown(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+      return false;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      TakeSuggestion();
+      IndexBox->hide();
+      VaretekstEdit->setFocus(Qt::OtherFocusReason);
+      return true;
+    default:
+      IndexBox->hide();
+      VaretekstEdit->setFocus(Qt::OtherFocusReason);
+      return true;
+  }
+}
+
+void TFormSearch::IndexBoxDblClick() {
+  TakeSuggestion();
+  IndexBox->hide();
+  SogBtnClick();
+  VaretekstEdit->setFocus(Qt::OtherFocusReason);
+}
+
+// ---------------------------------------------------------------------------------
+// Showing the window and switching to the order list
+
+int TFormSearch::OrderLineCount() const { return OrderLineCounter ? OrderLineCounter() : 0; }
+
+void TFormSearch::showEvent(QShowEvent* event) {
+  TFormTemplate::showEvent(event);
+  AntalIOrdreLbl->setText(QString::number(OrderLineCount()));
+  AntalIOrdreLbl->adjustSize();
+  RepaintGrid();
+}
+
+void TFormSearch::VisOrdreBtnClick() {
+  if (!ShowOrderList) return;
+  ShowOrderList();
+  hide();
+}
+
+void TFormSearch::LinkClick() { VisOrdreBtnClick(); }

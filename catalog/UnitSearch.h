@@ -7,6 +7,10 @@
 // program.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+
+#include "EngineStartup.h"
 #include "UnitTemplate.h"
 
 class QEvent;
@@ -14,11 +18,12 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QScrollBar;
-class QStandardItemModel;
-class QTableView;
+class QKeyEvent;
 class TButtonEX;
 class TButtonExGraphics;
 class TDropDownComboBox;
+class TResultGrid;
+class TResultModel;
 class TLowerCaseEdit;
 class TRightAlignedLabel;
 
@@ -38,13 +43,41 @@ class TFormSearch : public TFormTemplate {
   // True when every creation step ran; false when one of them ended the program.
   bool Created() const { return created_; }
 
+  // The engine wrapper, base, session, result view, marks, index view and quantities.
+  TEngineState& Engine() { return engine_; }
+  TResultModel* ResultModel() const { return result_model_; }
+
+  // Status-bar hint when a quantity is asked for a hit that has no quantity entry.
+  static QString NoQuantityHint();
+
+  // Set by the order list window when it is created: its number of order lines (the
+  // counter shown when this window is shown) and showing it (the show-order button
+  // and the second menu item).
+  std::function<int()> OrderLineCounter;
+  std::function<void()> ShowOrderList;
+
  public slots:
   void RabatKodeFilComboBoxDropDown();
   void RabatKodeFilComboBoxChange();
+  void SogBtnClick();
+  void SletAltBtnClick();
+  void VisOrdreBtnClick();
+  void LinkClick();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+
+  // The search: hides the suggestions and the quantity editor, runs RunSearch on the
+  // four edits and shows the result from its first hit.
+  void Search();
+  // One engine search per non-empty text, ANDed; answers the hit count.
+  int32_t RunSearch(const QString& item_text, const QString& type_number,
+                    const QString& el_number, const QString& ean);
+  void UpdateScrollBar();
+  void ScrollResultTo(int position);
+  void RepaintGrid();
 
  private:
   void BuildLayout();
@@ -57,6 +90,26 @@ class TFormSearch : public TFormTemplate {
   void WireHints();
   // Shows text n in the status bar.
   void ShowHint(int n);
+
+  void ScrollBarScroll(int action);
+  void DrawGrid1MouseDown(int column, int row, Qt::MouseButton button);
+  void DrawGrid1MouseMove(int column, int row);
+  void VaretekstEditKeyUp(QKeyEvent* event);
+  void VaretekstEditChange();
+  void AntalEditEnter();
+  // Answers true when the key is kept from the editor.
+  bool AntalEditKeyDown(QKeyEvent* event);
+  void AntalEditExit();
+  // Enter in the quantity editor (or leaving it with a text).
+  void StoreQuantity();
+  void HideQuantityEditor();
+  void IndexBoxEnter();
+  void IndexBoxExit();
+  bool IndexBoxKeyDown(QKeyEvent* event);
+  void IndexBoxDblClick();
+  // Puts the selected suggestion into the item-text edit.
+  void TakeSuggestion();
+  int OrderLineCount() const;
 
  protected:
   // The controls, named as the window's handlers know them.
@@ -78,7 +131,7 @@ class TFormSearch : public TFormTemplate {
   QLabel* AntalIOrdreLbl = nullptr;
   QLabel* RabatKodeFilLbl = nullptr;
   TDropDownComboBox* RabatKodeFilComboBox = nullptr;
-  QTableView* DrawGrid1 = nullptr;
+  TResultGrid* DrawGrid1 = nullptr;
   QScrollBar* ScrollBar = nullptr;
   TLowerCaseEdit* AntalEdit = nullptr;
   QListWidget* IndexBox = nullptr;
@@ -87,8 +140,15 @@ class TFormSearch : public TFormTemplate {
   QMenu* OrderMenu = nullptr;
 
  private:
-  QStandardItemModel* placeholder_grid_ = nullptr;
   bool created_ = false;
+  TEngineState engine_;
+  TResultModel* result_model_ = nullptr;
+  // Cell last found under the mouse (-1 outside the cells), and the grid row whose
+  // quantity the editor edits.
+  int grid_column_under_mouse_ = -1;
+  int grid_row_under_mouse_ = -1;
+  int quantity_edit_row_ = -1;
+  int key_pressed_in_item_text_ = 0;
 };
 
 extern TFormSearch* FormSearch;
