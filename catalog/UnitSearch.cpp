@@ -21,6 +21,7 @@
 #include "ResultModel.h"
 #include "SearchQuery.h"
 #include "UnitKVDiverse.h"
+#include "UnitOrder.h"
 #include "art/Artwork.h"
 
 TFormSearch* FormSearch = nullptr;
@@ -646,7 +647,7 @@ void TFormSearch::IndexBoxDblClick() {
 // ---------------------------------------------------------------------------------
 // Showing the window and switching to the order list
 
-int TFormSearch::OrderLineCount() const { return OrderLineCounter ? OrderLineCounter() : 0; }
+int TFormSearch::OrderLineCount() const { return FormOrder ? FormOrder->OrderLineCount() : 0; }
 
 void TFormSearch::showEvent(QShowEvent* event) {
   TFormTemplate::showEvent(event);
@@ -656,8 +657,8 @@ void TFormSearch::showEvent(QShowEvent* event) {
 }
 
 void TFormSearch::VisOrdreBtnClick() {
-  if (!ShowOrderList) return;
-  ShowOrderList();
+  if (!FormOrder) return;
+  FormOrder->show();
   hide();
 }
 

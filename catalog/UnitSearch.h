@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 #include "EngineStartup.h"
 #include "UnitTemplate.h"
@@ -49,12 +48,6 @@ class TFormSearch : public TFormTemplate {
 
   // Status-bar hint when a quantity is asked for a hit that has no quantity entry.
   static QString NoQuantityHint();
-
-  // Set by the order list window when it is created: its number of order lines (the
-  // counter shown when this window is shown) and showing it (the show-order button
-  // and the second menu item).
-  std::function<int()> OrderLineCounter;
-  std::function<void()> ShowOrderList;
 
  public slots:
   void RabatKodeFilComboBoxDropDown();

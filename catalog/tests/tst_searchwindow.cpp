@@ -16,6 +16,7 @@
 #include "ResultGrid.h"
 #include "ResultModel.h"
 #include "UnitKVDiverse.h"
+#include "UnitOrder.h"
 #include "UnitSearch.h"
 #include "art/Artwork.h"
 
@@ -263,6 +264,21 @@ class SearchWindowTest : public QObject {
     ClickCell(TResultModel::kItemTextColumn, 5);
     QVERIFY(!Quantity()->isVisible());
     QCOMPARE(Cell(TResultModel::kQuantityColumn, 3), QStringLiteral("1"));
+  }
+
+  void showingTheWindowCountsTheOrderLines() {
+    FormOrder = new TFormOrder;
+    FormOrder->AddOrderLine(QStringLiteral("Stikkontakt"), QStringLiteral("2"), QStringLiteral("SK1"),
+                            QStringLiteral("20 000 01"), QString(), QStringLiteral("12,5"),
+                            QStringLiteral("K1"));
+    window_->VisOrdreBtnClick();
+    QVERIFY(FormOrder->isVisible());
+    QVERIFY(!window_->isVisible());
+    FormOrder->hide();
+    window_->show();
+    QCOMPARE(Child<QLabel>("AntalIOrdreLbl")->text(), QStringLiteral("1"));
+    delete FormOrder;
+    FormOrder = nullptr;
   }
 
   void screenshotAfterASearch() {
