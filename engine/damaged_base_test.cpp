@@ -1,0 +1,221 @@
+// Damaged bases: each of the nine files of a complete base is cut at many lengths and
+// has bytes flipped at random; the base is then opened and, when it opens, searched,
+// listed, fetched and sorted. Every call must come back with an error code or an
+// answer — no crash, no hang, nothing for the sanitizers to find. A watchdog ends the
+// run with the case's name if one case takes far too long. LODEX_DAMAGE_ROUNDS (default
+// 12) sets the random rounds per file; raise it for a longer run.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "full_base_files.h"
+#include "lodex32.h"
+
+namespace lodex {
+namespace {
+
+using testing::kFullSort;
+using testing::kFullText;
+
+std::string ReadAll(const std::string& path) {
+  std::string out;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    std::fclose(f);
+  }
+  return out;
+}
+
+// Aborts the process when a case runs longer than the limit: a hang must fail loudly
+// rather than stall the whole test run.
+int DamageRounds() {
+  const char* s = std::getenv("LODEX_DAMAGE_ROUNDS");
+  const int v = s ? std::atoi(s) : 0;
+  return v > 0 ? v : 12;
+}
+
+class Watchdog {
+ public:
+  explicit Watchdog(std::chrono::seconds limit) : limit_(limit), thread_([this] { Watch(); }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      done_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+  void Start(const std::string& name) {
+    std::lock_guard<std::mutex> lock(mu_);
+    name_ = name;
+    started_ = std::chrono::steady_clock::now();
+    ++generation_;
+  }
+
+ private:
+  void Watch() {
+    std::unique_lock<std::mutex> lock(mu_);
+    while (!done_) {
+      const uint64_t seen = generation_;
+      const auto until = started_ + limit_;
+      if (cv_.wait_until(lock, until, [&] { return done_ || generation_ != seen; })) continue;
+      std::fprintf(stderr, "damaged base case hangs: %s\n", name_.c_str());
+      std::abort();
+    }
+  }
+
+  std::chrono::seconds limit_;
+  std::mutex mu_;
+  std::condition_variable cv_;
+  bool done_ = false;
+  std::string name_ = "(starting)";
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+  uint64_t generation_ = 0;
+  std::thread thread_;
+};
+
+class DamagedFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string good = tmp_.Sub("good");
+    testing::WriteFullBase(good, {90, 60});
+    for (const std::string& name : testing::BaseFileNames()) {
+      files_.push_back(ReadAll(good + "/" + name));
+    }
+    base_dir_ = tmp_.Sub("base");
+    temp_dir_ = tmp_.Sub("temp");
+  }
+
+  // Writes the good base with file `which` replaced by bytes, opens it and works it.
+  // Answers the open's result.
+  int32_t OpenAndWork(size_t which, const std::string& bytes) {
+    const auto& names = testing::BaseFileNames();
+    for (size_t i = 0; i < names.size(); ++i) {
+      testing::WriteFile(base_dir_ + "/" + names[i], i == which ? bytes : files_[i]);
+    }
+    const int32_t base = APIOpenBaseEx(base_dir_.c_str(), nullptr, temp_dir_.c_str(), 0);
+    if (base < 0) return base;
+    Work(base);
+    EXPECT_EQ(APICloseBase(base), 0);
+    return base;
+  }
+
+  // Every family once: schema, search, counts, fetches, listings, sorting.
+  static void Work(int32_t base) {
+    APIDatafieldCount(base);
+    for (int32_t i = 0; i < APISearchfieldCount(base) && i < 4; ++i) {
+      APISearchfieldName(base, i);
+      APISearchfieldLength(base, i);
+    }
+    const int32_t s = APICreateSession(base);
+    if (s < 0) return;
+    char entries[8 * 260];
+    for (const char* q : {"AAQ", "A*", "*BQ", "?C*", "*A*", "ZZZ AAQ", "B-D", "*"}) {
+      if (APISearchConditions(s, kFullText, q, 0) != 0) continue;
+      APISearch(s);
+      const int32_t hits = APIHitCount(s);
+      for (int32_t t = 0; t < 3; ++t) APITableHitCount(s, t);
+      for (int32_t h : {0, 1, hits / 2, hits - 1, hits}) {
+        if (APIFetchRecord(s, h) == 0) {
+          APIGetFieldData(s, kFullText);
+          APIGetFieldData(s, testing::kFullCode);
+        }
+      }
+      APIMappingCachePolitics(s, 2, 4);
+      for (int32_t h = 0; h < 4; ++h) APIFetchRecordOptimized(s, h);
+    }
+    for (const char* prefix : {"", "B", "ZZ"}) {
+      APIGetIndexWords(s, kFullText, prefix, 8, 0, entries);
+      APILocateIndexWord(s, kFullText, prefix, 0);
+      APIGetIndexWordsEx(s, kFullText, 0, 8, 0, entries);
+    }
+    APIIndexWordCount(s, kFullText);
+    if (APISortConditions(s, kFullSort, 1) == 0 && APISort(s) == 0) {
+      for (int32_t h = 0; h < 3; ++h) {
+        if (APIFetchRecord(s, h) == 0) APIGetFieldData(s, kFullText);
+      }
+      APICancelSort(s);
+    }
+    APIDestroySession(s);
+  }
+
+  testing::TempDir tmp_;
+  std::vector<std::string> files_;
+  std::string base_dir_, temp_dir_;
+};
+
+TEST_F(DamagedFilesTest, TheUndamagedBaseOpensAndAnswers) {
+  // Without this the cases below could all fail to open and prove nothing.
+  const int32_t base = OpenAndWork(0, files_[0]);
+  ASSERT_GE(base, 0);
+}
+
+TEST_F(DamagedFilesTest, EveryFileCutAtManyLengths) {
+  Watchdog watchdog(std::chrono::seconds(60));
+  const auto& names = testing::BaseFileNames();
+  for (size_t which = 0; which < names.size(); ++which) {
+    const std::string& whole = files_[which];
+    std::vector<size_t> cuts = {0, 1, 3, 4, 5, 8, 12, 24};
+    for (int k = 1; k < 12; ++k) cuts.push_back(whole.size() * k / 12);
+    for (size_t back = 1; back <= 9; back += 2) {
+      if (back <= whole.size()) cuts.push_back(whole.size() - back);
+    }
+    int opened = 0;
+    for (size_t cut : cuts) {
+      if (cut >= whole.size()) continue;
+      watchdog.Start(names[which] + " cut at " + std::to_string(cut));
+      opened += OpenAndWork(which, whole.substr(0, cut)) >= 0;
+    }
+    RecordProperty(names[which] + "_opened", opened);
+  }
+}
+
+TEST_F(DamagedFilesTest, EveryFileWithRandomBytesFlipped) {
+  Watchdog watchdog(std::chrono::seconds(60));
+  const auto& names = testing::BaseFileNames();
+  std::mt19937 rng(20261207);
+  for (size_t which = 0; which < names.size(); ++which) {
+    const std::string& whole = files_[which];
+    if (whole.empty()) continue;
+    for (int round = 0; round < DamageRounds(); ++round) {
+      std::string bytes = whole;
+      const int flips = 1 + static_cast<int>(rng() % 8);
+      for (int f = 0; f < flips; ++f) {
+        // Half the rounds favour the first bytes, where counts and offsets sit.
+        const size_t span = round % 2 == 0 ? std::min<size_t>(bytes.size(), 64) : bytes.size();
+        const size_t at = rng() % span;
+        bytes[at] = static_cast<char>(round % 4 == 1 ? 0xFF : bytes[at] ^ (1u << (rng() % 8)));
+      }
+      watchdog.Start(names[which] + " flip round " + std::to_string(round));
+      OpenAndWork(which, bytes);
+    }
+  }
+}
+
+TEST_F(DamagedFilesTest, MissingFilesAreRefusedWithTheirCodes) {
+  const auto& names = testing::BaseFileNames();
+  for (size_t which = 0; which < names.size(); ++which) {
+    for (size_t i = 0; i < names.size(); ++i) {
+      std::remove((base_dir_ + "/" + names[i]).c_str());
+      if (i != which) testing::WriteFile(base_dir_ + "/" + names[i], files_[i]);
+    }
+    const int32_t base = APIOpenBaseEx(base_dir_.c_str(), nullptr, temp_dir_.c_str(), 0);
+    EXPECT_LT(base, 0) << names[which];
+    if (base >= 0) APICloseBase(base);
+  }
+}
+
+}  // namespace
+}  // namespace lodex
