@@ -28,13 +28,19 @@ inline uint32_t Window16(const uint8_t* src, size_t size, int64_t p) {
   return (ByteAt(src, size, k) << 8) | ByteAt(src, size, k + 1);
 }
 
-// The 24-bit big-endian window that holds bit p in its top byte.
-inline uint32_t Window24(const uint8_t* src, size_t size, int64_t p) {
-  const int64_t k = p >> 3;
-  if (static_cast<uint64_t>(k) + 3 <= size) {
-    return (uint32_t{src[k]} << 16) | (uint32_t{src[k + 1]} << 8) | src[k + 2];
+// The 12 bits at bit position p, read through one 64-bit big-endian load when the
+// source has eight bytes from p's byte on.
+inline uint32_t Bits12(const uint8_t* src, size_t size, int64_t p) {
+  const uint64_t k = static_cast<uint64_t>(p >> 3);
+  if (k + 8 <= size) {
+    uint64_t w;
+    std::memcpy(&w, src + k, 8);
+    w = __builtin_bswap64(w);
+    return static_cast<uint32_t>((w << (p & 7)) >> 52);
   }
-  return (ByteAt(src, size, k) << 16) | (ByteAt(src, size, k + 1) << 8) | ByteAt(src, size, k + 2);
+  const uint32_t w24 = (ByteAt(src, size, k) << 16) | (ByteAt(src, size, k + 1) << 8) |
+                       ByteAt(src, size, k + 2);
+  return (w24 >> (12 - (p & 7))) & 0xFFF;
 }
 
 }  // namespace
@@ -139,7 +145,7 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
     while (remaining > 0 && room > 0) {
       int32_t s;
       int32_t len;
-      const FastEntry f = fast_[(Window24(source, source_bytes, p) >> (12 - (p & 7))) & 0xFFF];
+      const FastEntry f = fast_[Bits12(source, source_bytes, p)];
       if (f.length != 0) {
         s = f.symbol;
         len = f.length;
