@@ -1,6 +1,8 @@
 // The search window driven as a user drives it, on a small catalogue base built for
 // the test: searches per edit and combined, paging with the scroll bar, prices, the
 // suggestions, marks and quantities, and a screenshot after a search.
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -215,6 +217,43 @@ class SearchWindowTest : public QObject {
     QCOMPARE(Edit(0)->text(), QStringLiteral("hvid"));
     QVERIFY(!Suggestions()->isVisible());
     QCOMPARE(HitLabel(), QStringLiteral("21"));
+  }
+
+  void enterInTheSuggestionsTakesTheWordWithoutSearching() {
+    for (int field = 0; field < 4; ++field) Edit(field)->clear();
+    window_->SogBtnClick();
+    window_->activateWindow();
+    Edit(0)->setFocus();
+    QTest::keyClicks(Edit(0), QStringLiteral("s"));
+    QVERIFY(Suggestions()->isVisible());
+    QTest::keyClick(Edit(0), Qt::Key_Down);
+    QCOMPARE(QApplication::focusWidget(), Suggestions());
+    QCOMPARE(Suggestions()->currentRow(), 0);
+    QTest::keyClick(Suggestions(), Qt::Key_Down);
+    const QString word = Suggestions()->currentItem()->text();
+    QTest::keyPress(Suggestions(), Qt::Key_Return);
+    // The box hands the focus back before Enter is let go; the release must not search.
+    QCOMPARE(QApplication::focusWidget(), Edit(0));
+    QTest::keyRelease(Edit(0), Qt::Key_Return);
+    QCOMPARE(Edit(0)->text(), word.toLower());
+    QVERIFY(!Suggestions()->isVisible());
+    QCOMPARE(HitLabel(), QStringLiteral("0"));
+  }
+
+  void discountFileChoiceRepricesTheGrid() {
+    WriteFile(folder_.path() + QStringLiteral("/Rabattkod Storkunde.txt"),
+              "Rabatkode\tProcent\r\nK1\t50\r\n");
+    QCOMPARE(SearchFor(QString(), QStringLiteral("sk1")), 1);
+    QCOMPARE(Cell(TResultModel::kNetPriceColumn, 1), QStringLiteral("11,25"));
+    auto* selector = window_->findChild<QComboBox*>();
+    QVERIFY(selector);
+    window_->RabatKodeFilComboBoxDropDown();
+    selector->setCurrentIndex(selector->findText(QStringLiteral("Storkunde")));
+    window_->RabatKodeFilComboBoxChange();
+    QCOMPARE(Cell(TResultModel::kNetPriceColumn, 1), QStringLiteral("6,25"));
+    selector->setCurrentIndex(selector->findText(QStringLiteral("Default")));
+    window_->RabatKodeFilComboBoxChange();
+    QCOMPARE(Cell(TResultModel::kNetPriceColumn, 1), QStringLiteral("11,25"));
   }
 
   void enterInTheItemTextSearchesTheTrimmedText() {
