@@ -79,7 +79,7 @@ TEST_F(OpenBaseTest, EachMissingFileAnswersItsOwnCode) {
 }
 
 TEST_F(OpenBaseTest, DamagedMetaFilesAreRefused) {
-  testing::MetaSpec m = testing::SmallCatalogue();
+  testing::MetaContents m = testing::SmallCatalogue();
   m.version = 3;
   testing::WriteFile(base_dir_ + "/meta.dat", m.Bytes());
   EXPECT_EQ(Open(), ERROR_NewerMetaFile);
@@ -109,7 +109,7 @@ TEST_F(OpenBaseTest, OverlongDirectoriesAndPathsAreRefusedNotOverrun) {
 TEST_F(OpenBaseTest, AlternativeDirectoryIsTriedFirstExceptForIndex2) {
   // The alternative directory holds a different meta.dat and its own index2.dat.
   const std::string alt = tmp_.Sub("alt");
-  testing::MetaSpec other = testing::SmallCatalogue();
+  testing::MetaContents other = testing::SmallCatalogue();
   other.tables = {{"Elsewhere", 9}};
   testing::WriteBase(alt, other);
   testing::WriteFile(alt + "/index2.dat", "alt");

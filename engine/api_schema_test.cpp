@@ -17,7 +17,7 @@ using testing::TempDir;
 class SchemaQueryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    testing::MetaSpec m = testing::SmallCatalogue();
+    testing::MetaContents m = testing::SmallCatalogue();
     // Twelve data fields; the last two share number 100's low byte and 120's number.
     for (uint16_t n = 200; m.data.size() < 10; n += 10) m.data.push_back({n, "Extra" + std::to_string(n)});
     m.data.push_back({356, "Same bucket as 100"});
@@ -143,7 +143,7 @@ TEST_F(SchemaQueryTest, UnknownOrClosedBaseAnswersBadBaseAndEmptyNames) {
 
 TEST(SchemaQueryEmpty, KindsWithoutEntriesAnswerWithoutReadingOutOfRange) {
   TempDir tmp;
-  testing::MetaSpec m;  // no tables, no fields
+  testing::MetaContents m;  // no tables, no fields
   testing::WriteBase(tmp.path(), m);
   const int32_t b = APIOpenBaseEx(tmp.c_str(), nullptr, tmp.c_str(), 0);
   ASSERT_GE(b, 0);

@@ -9,7 +9,7 @@ namespace lodex {
 namespace {
 
 using testing::MetaField;
-using testing::MetaSpec;
+using testing::MetaContents;
 
 // Reads bytes as a meta.dat stream.
 int32_t Read(const std::string& bytes, Schema& schema) {
@@ -55,7 +55,7 @@ TEST(ReadSchema, ReadsTablesFieldsAndCounts) {
 }
 
 TEST(ReadSchema, VersionWordDecidesBetweenDamagedAndNewer) {
-  MetaSpec m = testing::SmallCatalogue();
+  MetaContents m = testing::SmallCatalogue();
   const std::pair<int32_t, int32_t> cases[] = {
       {2, 0}, {1, ERROR_BadMetaFile}, {0, ERROR_BadMetaFile}, {-2, ERROR_BadMetaFile},
       {3, ERROR_NewerMetaFile}, {10, ERROR_NewerMetaFile}, {11, ERROR_BadMetaFile}};
@@ -110,7 +110,7 @@ TEST(ReadSchema, ImpossibleCountsAreDamagedNotAllocated) {
 }
 
 TEST(ReadSchema, RecordTotalsBeyond31BitsAreDamaged) {
-  MetaSpec m = testing::SmallCatalogue();
+  MetaContents m = testing::SmallCatalogue();
   m.tables = {{"a", 0x7FFFFFFFu}, {"b", 1}};
   EXPECT_EQ(Read(m.Bytes()), ERROR_BadMetaFile);
   m.tables = {{"a", 0x7FFFFFFEu}, {"b", 1}};
@@ -118,7 +118,7 @@ TEST(ReadSchema, RecordTotalsBeyond31BitsAreDamaged) {
 }
 
 TEST(ReadSchema, LongNamesAreCutWithoutLosingTheNextItem) {
-  MetaSpec m = testing::SmallCatalogue();
+  MetaContents m = testing::SmallCatalogue();
   m.tables[0].name = std::string(2000, 'x');
   m.data[0].name = std::string(1023, 'y');
   m.data[1].name = std::string(1024, 'z');
@@ -134,7 +134,7 @@ TEST(ReadSchema, LongNamesAreCutWithoutLosingTheNextItem) {
 }
 
 TEST(ReadSchema, EmptyListsAndNoTables) {
-  MetaSpec m;
+  MetaContents m;
   Schema s;
   ASSERT_EQ(Read(m.Bytes(), s), 0);
   EXPECT_EQ(s.total_records, 0u);
@@ -182,7 +182,7 @@ TEST(FieldInfo, InTableCountsFromTheTopBitAndWrapsAt256) {
 }
 
 TEST(BuildNormalisers, KindFollowsSplitMarkerThenNumericFlag) {
-  MetaSpec m;
+  MetaContents m;
   auto field = [](uint16_t number, uint32_t flags, uint32_t length) {
     MetaField f;
     f.number = number;

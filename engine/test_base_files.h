@@ -55,7 +55,7 @@ struct MetaTable {
 };
 
 // The contents of a meta.dat, with the counts taken from the lists.
-struct MetaSpec {
+struct MetaContents {
   std::vector<MetaTable> tables;
   std::vector<MetaField> data, search, sort;
   int32_t read_bytes = 64;
@@ -97,10 +97,13 @@ struct MetaSpec {
   }
 };
 
+// The earlier name of MetaContents, kept until every test file uses the new one.
+using MetaSpec = MetaContents;
+
 // A small catalogue-like schema: two tables, three data fields, two search fields, one
 // sort field.
-inline MetaSpec SmallCatalogue() {
-  MetaSpec m;
+inline MetaContents SmallCatalogue() {
+  MetaContents m;
   m.tables = {{"Products", 3}, {"Accessories", 2}};
   m.data = {{100, "Item text", (1u << 0) | (1u << 21), 0, 60, {0xC0000000u}},
             {120, "Type number", (1u << 1) | (1u << 22), 0, 20, {0x80000000u}},
@@ -126,7 +129,7 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 
 // Writes the nine files into dir: meta.dat from meta, 1024 zero bytes of byte weights,
 // the rest empty. Files named in skip are left out.
-inline void WriteBase(const std::string& dir, const MetaSpec& meta,
+inline void WriteBase(const std::string& dir, const MetaContents& meta,
                       const std::set<std::string>& skip = {}) {
   for (const std::string& name : BaseFileNames()) {
     if (skip.count(name)) continue;
