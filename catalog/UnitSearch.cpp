@@ -21,6 +21,7 @@
 #include "ResultModel.h"
 #include "SearchQuery.h"
 #include "UnitKVDiverse.h"
+#include "OrderHandOver.h"
 #include "UnitOrder.h"
 #include "art/Artwork.h"
 
@@ -169,6 +170,7 @@ void TFormSearch::BuildLayout() {
   connect(SogBtn, &TButtonEX::OnClick, this, &TFormSearch::SogBtnClick);
   connect(SletAltBtn, &TButtonEX::OnClick, this, &TFormSearch::SletAltBtnClick);
   connect(VisOrdreBtn, &TButtonEX::OnClick, this, &TFormSearch::VisOrdreBtnClick);
+  connect(TilOrdreBtn, &TButtonEX::OnClick, this, &TFormSearch::TilOrdreBtnClick);
   connect(Link, &QAction::triggered, this, &TFormSearch::LinkClick);
   connect(ScrollBar, &QScrollBar::actionTriggered, this, &TFormSearch::ScrollBarScroll);
   connect(ScrollBar, &QScrollBar::sliderReleased, this,
@@ -663,3 +665,34 @@ void TFormSearch::VisOrdreBtnClick() {
 }
 
 void TFormSearch::LinkClick() { VisOrdreBtnClick(); }
+
+// The marked hits, in hit order, each fetched once more and added to the order list with
+// its quantity (hits without a quantity entry go over with 1). Between lines the window
+// keeps itself painted, but takes no clicks or keys: a second hand-over or a new search
+// in the middle of this one would add lines twice or take over the wrong hits. When a
+// record cannot be fetched, the lines taken over so far stay in the order list and only
+// the hits not taken over stay marked, and the user is told.
+void TFormSearch::TilOrdreBtnClick() {
+  if (!engine_.IsStarted() || !FormOrder) return;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const order::HandOverResult result = order::HandOverMarkedHits(
+      *engine_.Engine, engine_.Session, *engine_.Marking, engine_.Quantities,
+      *FormOrder->Model(), [] {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QApplication::changeOverrideCursor(Qt::WaitCursor);
+      });
+  AntalIOrdreLbl->setText(QString::number(OrderLineCount()));
+  AntalIOrdreLbl->adjustSize();
+  if (result.complete()) {
+    engine_.Marking->Clear();
+    engine_.Quantities.Reset();
+  }
+  RepaintGrid();
+  QApplication::restoreOverrideCursor();
+  if (!result.complete()) {
+    ShowMessage(MessageKind::Warning,
+                QStringLiteral("Kun %1 af %2 markerede varer blev overført til ordrelisten.")
+                    .arg(result.handed_over)
+                    .arg(result.marked));
+  }
+}

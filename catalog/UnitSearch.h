@@ -56,6 +56,8 @@ class TFormSearch : public TFormTemplate {
   void SletAltBtnClick();
   void VisOrdreBtnClick();
   void LinkClick();
+  // Takes the marked hits with their quantities over into the order list.
+  void TilOrdreBtnClick();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
