@@ -2,7 +2,7 @@
 // bitmaps, single bits, conversions between hits, bits and sorted-list entries, counts
 // and table inclusion.
 #include <cstdio>
-#include <cstring>
+#include <algorithm>
 #include <string>
 
 #include "base.h"
@@ -45,11 +45,11 @@ int32_t StoreSlot(const Session& s, const Base& b, int16_t slot, const Bitmap& b
 int32_t PaintSlot(Session& s, const Base& b, int16_t slot, uint8_t value) {
   BitmapState& bm = s.bitmaps;
   if (slot == 0) {
-    std::memset(bm.current.data(), value, bm.current.size());
+    std::fill(bm.current.begin(), bm.current.end(), value);  // may be empty: no records
     Recount(s);
     return 0;
   }
-  std::memset(bm.scratch.data(), value, bm.scratch.size());
+  std::fill(bm.scratch.begin(), bm.scratch.end(), value);
   return StoreSlot(s, b, slot, bm.scratch);
 }
 

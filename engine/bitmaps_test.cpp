@@ -344,5 +344,21 @@ TEST_F(BitmapApiTest, UnknownSessionsAndClosedBases) {
   base_ = -1;
 }
 
+class EmptyBaseTest : public testing::RecordBaseTest {};
+
+TEST_F(EmptyBaseTest, ABaseWithoutRecordsHasEmptyBitmaps) {
+  testing::RecordBaseSpec spec = testing::NumberedBase({0, 0});
+  Open(spec);
+  EXPECT_EQ(APIFillBitmap(s_, 0), 0);
+  EXPECT_EQ(APIFillBitmap(s_, 1), 0);
+  EXPECT_EQ(APIClearBitmap(s_, 0), 0);
+  EXPECT_EQ(APIRestoreBitmap(s_, 1), 0);
+  EXPECT_EQ(APIOrBitmaps(s_, 2, 0, 1), 0);
+  EXPECT_EQ(APIHitCount(s_), 0);
+  EXPECT_EQ(APIFetchRecord(s_, 0), ERROR_BadRecord);
+  EXPECT_EQ(APISort(s_), 0);
+  EXPECT_EQ(APIIsRecordInBitmap(s_, 0, 0), ERROR_BadBit);
+}
+
 }  // namespace
 }  // namespace lodex
