@@ -169,6 +169,13 @@ int32_t BitmapState::MoveCursor(int32_t h) {
     ++b;
     while (d > 0) {
       if (b >= nbits) return ERROR_BadOperationScene;
+      if ((b & 63) == 0 && b + 64 <= nbits) {
+        // Long jumps cross whole 64-bit words by their counts.
+        uint64_t w;
+        std::memcpy(&w, bits + (b >> 3), 8);
+        const int cnt = std::popcount(w);
+        if (cnt < d) { d -= cnt; b += 64; continue; }
+      }
       if ((b & 7) == 0) {
         const uint8_t cnt = kBitCount[bits[b >> 3]];
         if (cnt < d) { d -= cnt; b += 8; continue; }
@@ -180,6 +187,12 @@ int32_t BitmapState::MoveCursor(int32_t h) {
     --b;
     while (d < 0) {
       if (b < 0) return ERROR_BadOperationScene;
+      if ((b & 63) == 63) {
+        uint64_t w;
+        std::memcpy(&w, bits + ((b - 63) >> 3), 8);
+        const int cnt = std::popcount(w);
+        if (cnt < -d) { d += cnt; b -= 64; continue; }
+      }
       if ((b & 7) == 7) {
         const uint8_t cnt = kBitCount[bits[b >> 3]];
         if (cnt < -d) { d += cnt; b -= 8; continue; }
