@@ -10,6 +10,8 @@
 #   LODEX_BENCH_COUNT  products in the demo base (default 1000000)
 #   LODEX_BENCH_REPS   repetitions per benchmark, whose median is shown (default 5)
 #   LODEX_BENCH_ARGS   further Google Benchmark flags, e.g. --benchmark_filter=Fetch
+#   LODEX_BENCH_CXXFLAGS  compiler flags for the build, e.g. -march=x86-64-v2 (use its own
+#                      BUILD_DIR)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
@@ -20,7 +22,8 @@ reps=${LODEX_BENCH_REPS:-5}
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLODEX_BUILD_CATALOG=OFF \
-  -DLODEX_BUILD_TESTS=OFF -DLODEX_BUILD_BENCH=ON "${launcher[@]}" >/dev/null
+  -DLODEX_BUILD_TESTS=OFF -DLODEX_BUILD_BENCH=ON -DCMAKE_CXX_FLAGS="${LODEX_BENCH_CXXFLAGS:-}" \
+  "${launcher[@]}" >/dev/null
 cmake --build "$build" --target engine_bench lodex-demo lodex-build >/dev/null
 
 mkdir -p "$work"
@@ -55,6 +58,9 @@ print()
 print("| Class | Engine wall | FTS5 wall | Ratio wall | Engine CPU | FTS5 CPU | Ratio CPU "
       "| Hits (engine / FTS5) |")
 print("|---|---:|---:|---:|---:|---:|---:|---|")
+def ratio(peer, own):
+    r = peer / own
+    return f"{r:,.2f}" if r < 10 else f"{r:,.0f}"
 def t(b, key):
     return f"{b[key]:,.1f} {b['time_unit']}"
 for name, lodex in medians.items():
@@ -69,8 +75,8 @@ for name, lodex in medians.items():
     fh = peer.get("hits")
     agree = "" if lh == fh else " (differ)"
     print(f"| {c} | {t(lodex, 'real_time')} | {t(peer, 'real_time')} | "
-          f"{peer['real_time'] / lodex['real_time']:,.1f} | {t(lodex, 'cpu_time')} | "
-          f"{t(peer, 'cpu_time')} | {peer['cpu_time'] / lodex['cpu_time']:,.1f} | "
+          f"{ratio(peer['real_time'], lodex['real_time'])} | {t(lodex, 'cpu_time')} | "
+          f"{t(peer, 'cpu_time')} | {ratio(peer['cpu_time'], lodex['cpu_time'])} | "
           f"{lh:g} / {fh:g}{agree} |")
 print()
 print("Ratio: the peer's time divided by the engine's (above 1: the engine is faster).")
