@@ -41,9 +41,9 @@ mkdir -p "$work/temp"
 "$build/bench/engine_bench" --base "$work/base" --products "$work/demo/products.tsv" \
   --db "$work/products.engine.db" --temp "$work/temp" \
   --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
-  --benchmark_out="$work/bench.json" --benchmark_out_format=json ${LODEX_BENCH_ARGS:-} >&2
+  --benchmark_out="$work/bench-$(basename "$build").json" --benchmark_out_format=json ${LODEX_BENCH_ARGS:-} >&2
 
-python3 - "$work/bench.json" "$count" "$reps" <<'PY'
+python3 - "$work/bench-$(basename "$build").json" "$count" "$reps" <<'PY'
 import json, sys
 runs = json.load(open(sys.argv[1]))
 medians = {}
