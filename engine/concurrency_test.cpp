@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -208,6 +209,8 @@ TEST_F(ConcurrencyTest, EightThreadsMixingAllWorkAgreeWithOneThread) {
   EXPECT_EQ(mismatches.load(), 0);
   EXPECT_GT(operations.load(), kThreads);
   RecordProperty("operations", static_cast<int>(operations.load()));
+  std::printf("%ld operations by %d threads in %.0f s\n", operations.load(), kThreads,
+              StressSeconds());
 }
 
 TEST_F(ConcurrencyTest, SessionsComeAndGoWhileOthersSearchAndCancel) {
