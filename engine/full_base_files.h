@@ -65,7 +65,7 @@ inline void WriteFullBase(const std::string& dir, std::vector<uint32_t> tables) 
   const IndexImages images = WriteIndex({forward, reversed}, total, 8);
 
   // meta.dat again, now with the two search fields.
-  MetaSpec meta;
+  MetaContents meta;
   for (size_t t = 0; t < spec.tables.size(); ++t) {
     meta.tables.push_back({"Table" + std::to_string(t), spec.tables[t]});
   }

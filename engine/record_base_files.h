@@ -78,7 +78,7 @@ struct WrittenBase {
 };
 
 inline WrittenBase WriteRecordBase(const std::string& dir, const RecordBaseSpec& spec) {
-  MetaSpec meta;
+  MetaContents meta;
   for (size_t t = 0; t < spec.tables.size(); ++t) {
     meta.tables.push_back({"Table" + std::to_string(t), spec.tables[t]});
   }

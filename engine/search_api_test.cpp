@@ -20,7 +20,7 @@ class SearchApiTest : public ::testing::Test {
         {"CB", {4, 5}}, {"CBA", {1}}, {"CXA", {3}}, {"DCBA", {2}}};
     const testing::IndexImages images = testing::WriteIndex({words, reversed}, 48);
 
-    testing::MetaSpec meta;
+    testing::MetaContents meta;
     meta.tables = {{"Varer", 48}};
     meta.data = {{100, "Tekst", 1u, 0, 60, {0x80000000u}}};
     meta.search = {{100, "Tekst", 1u, images.field_starts[0], 60, {0x80000000u}},

@@ -97,9 +97,6 @@ struct MetaContents {
   }
 };
 
-// The earlier name of MetaContents, kept until every test file uses the new one.
-using MetaSpec = MetaContents;
-
 // A small catalogue-like schema: two tables, three data fields, two search fields, one
 // sort field.
 inline MetaContents SmallCatalogue() {
