@@ -430,9 +430,9 @@ bool BaseBuilder::WriteSortFields(const std::string& dir, std::string* error) {
   if (!sort.Open(dir + "/sort.dat", error)) return false;
   sort_offset_.clear();
   for (size_t f = 0; f < schema_.sort_fields.size(); ++f) {
-    const SortFieldSpec& spec = schema_.sort_fields[f];
+    const SortFieldSpec& def = schema_.sort_fields[f];
     const int slot = sort_slot_[f];
-    Phase("sorting " + Windows1252ToUtf8(spec.name), n);
+    Phase("sorting " + Windows1252ToUtf8(def.name), n);
     if (sort.offset() > 0xFFFFFFFFu) {
       *error = "sort.dat would pass 4 GiB";
       return false;
@@ -441,14 +441,14 @@ bool BaseBuilder::WriteSortFields(const std::string& dir, std::string* error) {
 
     // Numbers compare through fixed-width keys as wide as the widest value.
     int widest_int = 0, widest_frac = 0;
-    if (spec.collation == Collation::kNumeric) {
+    if (def.collation == Collation::kNumeric) {
       for (uint32_t bit = 0; bit < n; ++bit) {
         const std::string_view value = Trim(Cell(bit_row_[bit], slot));
         if (value.empty()) continue;
         int i = 0, d = 0;
         if (!ParseNumber(NumberWord(value), &i, &d)) {
           *error = CellPlace(bit_row_[bit], slot) + ": \"" + Windows1252ToUtf8(value) +
-                   "\" is not a number (sort field \"" + Windows1252ToUtf8(spec.name) + "\" is numeric)";
+                   "\" is not a number (sort field \"" + Windows1252ToUtf8(def.name) + "\" is numeric)";
           return false;
         }
         widest_int = std::max(widest_int, i);
@@ -461,10 +461,10 @@ bool BaseBuilder::WriteSortFields(const std::string& dir, std::string* error) {
       const std::string_view value = Trim(raw);
       if (value.empty()) {
         run.AddHollow(bit);
-      } else if (spec.collation == Collation::kNumeric) {
-        run.AddValue(bit, SortKey(spec.collation, NumberWord(value), widest_int, widest_frac));
+      } else if (def.collation == Collation::kNumeric) {
+        run.AddValue(bit, SortKey(def.collation, NumberWord(value), widest_int, widest_frac));
       } else {
-        run.AddValue(bit, SortKey(spec.collation, spec.collation == Collation::kBytes ? raw : value, 0, 0));
+        run.AddValue(bit, SortKey(def.collation, def.collation == Collation::kBytes ? raw : value, 0, 0));
       }
       Tick(bit);
     }
@@ -476,11 +476,11 @@ bool BaseBuilder::WriteSortFields(const std::string& dir, std::string* error) {
 
 bool BaseBuilder::CollectWords(size_t field, FieldWords* out, bool report) const {
   const uint32_t n = rows();
-  const SearchFieldSpec& spec = schema_.search_fields[field];
-  const bool reverse = spec.reverse_of >= 0;
-  const SearchFieldSpec& source = reverse ? schema_.search_fields[spec.reverse_of] : spec;
+  const SearchFieldSpec& def = schema_.search_fields[field];
+  const bool reverse = def.reverse_of >= 0;
+  const SearchFieldSpec& source = reverse ? schema_.search_fields[def.reverse_of] : def;
   const int slot = search_slot_[field];
-  const KeyNormaliser norm = NormaliserFor(spec);
+  const KeyNormaliser norm = NormaliserFor(def);
 
   // Words with equal key forms are one word: the bytewise smallest spelling is kept and
   // their records are united.
@@ -493,7 +493,7 @@ bool BaseBuilder::CollectWords(size_t field, FieldWords* out, bool report) const
   for (uint32_t bit = 0; bit < n; ++bit) {
     const uint32_t row = bit_row_[bit];
     if (!CellWords(source, Cell(row, slot), &cell_words, &why)) {
-      out->error = CellPlace(row, slot) + ": search field \"" + Windows1252ToUtf8(spec.name) + "\": " + why;
+      out->error = CellPlace(row, slot) + ": search field \"" + Windows1252ToUtf8(def.name) + "\": " + why;
       return false;
     }
     for (std::string& w : cell_words) {
@@ -512,7 +512,7 @@ bool BaseBuilder::CollectWords(size_t field, FieldWords* out, bool report) const
     if (report) Tick(bit);
   }
   if (words.empty()) {
-    out->error = "search field " + std::to_string(spec.number) + " \"" + Windows1252ToUtf8(spec.name) +
+    out->error = "search field " + std::to_string(def.number) + " \"" + Windows1252ToUtf8(def.name) +
                  "\" gets no word from any row; a search field needs at least one word";
     return false;
   }
@@ -549,7 +549,7 @@ bool BaseBuilder::WriteWordIndex(const std::string& dir, BuildSummary* summary, 
         *error = batch[k].error;
         return false;
       }
-      const SearchFieldSpec& spec = schema_.search_fields[first + k];
+      const SearchFieldSpec& def = schema_.search_fields[first + k];
       const int block_words = options_.block_words > 0 ? options_.block_words
                               : schema_.block_words > 0 ? schema_.block_words
                                                         : DefaultBlockWords(batch[k].sorted.size());
@@ -557,7 +557,7 @@ bool BaseBuilder::WriteWordIndex(const std::string& dir, BuildSummary* summary, 
       if (!writer.AddField(batch[k].sorted, block_words, &offset, error)) return false;
       index1_offset_.push_back(offset);
       summary->search_fields.push_back(
-          {spec.number, spec.name, static_cast<uint32_t>(batch[k].words.size()), batch[k].postings});
+          {def.number, def.name, static_cast<uint32_t>(batch[k].words.size()), batch[k].postings});
     }
   }
   writer.Finish();

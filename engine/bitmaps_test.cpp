@@ -347,8 +347,8 @@ TEST_F(BitmapApiTest, UnknownSessionsAndClosedBases) {
 class EmptyBaseTest : public testing::RecordBaseTest {};
 
 TEST_F(EmptyBaseTest, ABaseWithoutRecordsHasEmptyBitmaps) {
-  testing::RecordBaseSpec spec = testing::NumberedBase({0, 0});
-  Open(spec);
+  testing::RecordBaseSpec def = testing::NumberedBase({0, 0});
+  Open(def);
   EXPECT_EQ(APIFillBitmap(s_, 0), 0);
   EXPECT_EQ(APIFillBitmap(s_, 1), 0);
   EXPECT_EQ(APIClearBitmap(s_, 0), 0);

@@ -37,14 +37,14 @@ inline std::vector<std::string> FullRecordWords(uint32_t r) {
 // Writes the base into dir: tables of the given sizes, record r holding the text of its
 // words and the code "T<r mod 7>".
 inline void WriteFullBase(const std::string& dir, std::vector<uint32_t> tables) {
-  RecordBaseSpec spec = NumberedBase(std::move(tables));
-  const uint32_t total = static_cast<uint32_t>(spec.records.size());
+  RecordBaseSpec def = NumberedBase(std::move(tables));
+  const uint32_t total = static_cast<uint32_t>(def.records.size());
   for (uint32_t r = 0; r < total; ++r) {
     std::string text;
     for (const std::string& w : FullRecordWords(r)) text += (text.empty() ? "" : " ") + w;
-    spec.records[r][0] = text;
+    def.records[r][0] = text;
   }
-  WriteRecordBase(dir, spec);
+  WriteRecordBase(dir, def);
 
   // The word index: forward words and their reversed spellings, each in key order.
   std::vector<IndexWord> forward, reversed;
@@ -66,8 +66,8 @@ inline void WriteFullBase(const std::string& dir, std::vector<uint32_t> tables) 
 
   // meta.dat again, now with the two search fields.
   MetaContents meta;
-  for (size_t t = 0; t < spec.tables.size(); ++t) {
-    meta.tables.push_back({"Table" + std::to_string(t), spec.tables[t]});
+  for (size_t t = 0; t < def.tables.size(); ++t) {
+    meta.tables.push_back({"Table" + std::to_string(t), def.tables[t]});
   }
   const uint32_t all_tables = 0xFFFFFFFFu;
   meta.data = {{kFullText, "Text", 0, 0, 40, {all_tables}},
@@ -76,8 +76,8 @@ inline void WriteFullBase(const std::string& dir, std::vector<uint32_t> tables) 
                  {kFullTextReverse, "Text reversed", 1u, images.field_starts[1], 40,
                   {all_tables}}};
   meta.sort = {{kFullSort, "Sort44", 0, 0, 10, {all_tables}}};
-  meta.read_bytes = spec.read_bytes;
-  meta.decode_bytes = spec.decode_bytes;
+  meta.read_bytes = def.read_bytes;
+  meta.decode_bytes = def.decode_bytes;
   WriteFile(dir + "/meta.dat", meta.Bytes());
   WriteFile(dir + "/index1.dat", images.index1);
   WriteFile(dir + "/index2.dat", images.index2);

@@ -55,12 +55,12 @@ struct RecordBaseSpec {
 // One sort field (number 44) orders records by r mod 5 (ties in bit order); records with
 // r mod 5 == 3 are hollow.
 inline RecordBaseSpec NumberedBase(std::vector<uint32_t> tables) {
-  RecordBaseSpec spec;
-  spec.tables = std::move(tables);
+  RecordBaseSpec def;
+  def.tables = std::move(tables);
   uint32_t n = 0;
-  for (uint32_t c : spec.tables) n += c;
+  for (uint32_t c : def.tables) n += c;
   for (uint32_t r = 0; r < n; ++r) {
-    spec.records.push_back({"R" + std::to_string(r), "T" + std::to_string(r % 7)});
+    def.records.push_back({"R" + std::to_string(r), "T" + std::to_string(r % 7)});
   }
   RecordBaseSpec::SortRun run{44, {}};
   for (uint32_t v = 0; v < 5; ++v) {
@@ -68,8 +68,8 @@ inline RecordBaseSpec NumberedBase(std::vector<uint32_t> tables) {
     for (uint32_t r = v; r < n; r += 5) run.run.push_back({r, false});
   }
   for (uint32_t r = 3; r < n; r += 5) run.run.push_back({r, true});
-  spec.sorts.push_back(run);
-  return spec;
+  def.sorts.push_back(run);
+  return def;
 }
 
 // Record pointers of the written base, by bit number.
@@ -77,36 +77,36 @@ struct WrittenBase {
   std::vector<uint32_t> pointers;
 };
 
-inline WrittenBase WriteRecordBase(const std::string& dir, const RecordBaseSpec& spec) {
+inline WrittenBase WriteRecordBase(const std::string& dir, const RecordBaseSpec& def) {
   MetaContents meta;
-  for (size_t t = 0; t < spec.tables.size(); ++t) {
-    meta.tables.push_back({"Table" + std::to_string(t), spec.tables[t]});
+  for (size_t t = 0; t < def.tables.size(); ++t) {
+    meta.tables.push_back({"Table" + std::to_string(t), def.tables[t]});
   }
-  for (uint16_t number : spec.data_numbers) {
+  for (uint16_t number : def.data_numbers) {
     meta.data.push_back({number, "Field" + std::to_string(number), 0, 0, 40, {0xFFFFFFFFu}});
   }
   std::string sort_dat;
-  for (const auto& s : spec.sorts) {
+  for (const auto& s : def.sorts) {
     meta.sort.push_back({s.number, "Sort" + std::to_string(s.number), 0,
                          static_cast<uint32_t>(sort_dat.size()), 10, {0xFFFFFFFFu}});
     sort_dat.append(static_cast<size_t>(format::kSortEntryBytes) * s.run.size(), '\0');
   }
-  meta.read_bytes = spec.read_bytes;
-  meta.decode_bytes = spec.decode_bytes;
+  meta.read_bytes = def.read_bytes;
+  meta.decode_bytes = def.decode_bytes;
   WriteBase(dir, meta);
 
   WrittenBase out;
   std::string data, mapping;
-  for (const auto& fields : spec.records) {
+  for (const auto& fields : def.records) {
     std::string decoded;
     for (const std::string& f : fields) decoded += f + '\0';
     out.pointers.push_back(static_cast<uint32_t>(data.size()));
     format::PutFixed32(mapping, out.pointers.back());
     data += ZeroRunCode(decoded);
   }
-  data.append(static_cast<size_t>(spec.read_bytes), '\0');
+  data.append(static_cast<size_t>(def.read_bytes), '\0');
   size_t at = 0;
-  for (const auto& s : spec.sorts) {
+  for (const auto& s : def.sorts) {
     for (auto [record, hollow] : s.run) {
       uint8_t* e = reinterpret_cast<uint8_t*>(sort_dat.data() + at);
       format::EncodeFixed32(e, record | (hollow ? format::kHollowMark : 0));

@@ -16,10 +16,10 @@ namespace lodex::testing {
 // An open base with one session over a written record base; closed at the end.
 class RecordBaseTest : public ::testing::Test {
  protected:
-  void Open(const RecordBaseSpec& spec) {
+  void Open(const RecordBaseSpec& def) {
     base_dir_ = tmp_.Sub("base");
     temp_dir_ = tmp_.Sub("temp");
-    written_ = WriteRecordBase(base_dir_, spec);
+    written_ = WriteRecordBase(base_dir_, def);
     base_ = APIOpenBaseEx(base_dir_.c_str(), nullptr, temp_dir_.c_str(), 0);
     ASSERT_GE(base_, 0);
     s_ = APICreateSession(base_);

@@ -125,10 +125,10 @@ TEST_F(SortTest, UnsortPastTheListStopsWithAMessage) {
 
 TEST(SortNoFields, ABaseWithoutSortFieldsRefusesToSort) {
   testing::TempDir tmp;
-  testing::RecordBaseSpec spec = NumberedBase({4});
-  spec.sorts.clear();
+  testing::RecordBaseSpec def = NumberedBase({4});
+  def.sorts.clear();
   const std::string dir = tmp.Sub("base"), temp = tmp.Sub("temp");
-  testing::WriteRecordBase(dir, spec);
+  testing::WriteRecordBase(dir, def);
   const int32_t b = APIOpenBaseEx(dir.c_str(), nullptr, temp.c_str(), 0);
   ASSERT_GE(b, 0);
   const int32_t s = APICreateSession(b);

@@ -106,14 +106,14 @@ TEST_F(FetchTest, PrefetchSettingsAreClampedToTheBase) {
 }
 
 TEST_F(FetchTest, RecordsWithFewerTextsThanFieldsRepeatTheFirstFields) {
-  testing::RecordBaseSpec spec = NumberedBase({3});
-  spec.data_numbers = {100, 120, 140, 160};
-  spec.read_bytes = 12;
-  spec.decode_bytes = 12;
+  testing::RecordBaseSpec def = NumberedBase({3});
+  def.data_numbers = {100, 120, 140, 160};
+  def.read_bytes = 12;
+  def.decode_bytes = 12;
   // Record 1: "ABCDEFGHIJKLMNOP" has no NUL within the first 12 bytes.
-  spec.records[1] = {"ABCDEFGHIJKLMNOP"};
-  spec.records[2] = {"ab", "cdefgh", "ijk"};  // "ab\0cdefgh\0ijk": the third runs into 12
-  Open(spec);
+  def.records[1] = {"ABCDEFGHIJKLMNOP"};
+  def.records[2] = {"ab", "cdefgh", "ijk"};  // "ab\0cdefgh\0ijk": the third runs into 12
+  Open(def);
   ASSERT_EQ(APIFillBitmap(s_, 0), 0);
   ASSERT_EQ(APIFetchRecord(s_, 1), 0);
   EXPECT_EQ(Field(100), "ABCDEFGHIJK");  // cut before byte 11

@@ -49,11 +49,11 @@ const Template& TheTemplate() {
     tpl->temp_dir = root + "/temp";
     mkdir(tpl->base_dir.c_str(), 0700);
     mkdir(tpl->temp_dir.c_str(), 0700);
-    lodex::testing::RecordBaseSpec spec = lodex::testing::NumberedBase({40, 0, 25});
-    spec.data_numbers = {100, 120, 140};
-    spec.read_bytes = 24;
-    spec.decode_bytes = 24;
-    lodex::testing::WriteRecordBase(tpl->base_dir, spec);
+    lodex::testing::RecordBaseSpec def = lodex::testing::NumberedBase({40, 0, 25});
+    def.data_numbers = {100, 120, 140};
+    def.read_bytes = 24;
+    def.decode_bytes = 24;
+    lodex::testing::WriteRecordBase(tpl->base_dir, def);
     for (const std::string& name : BaseFileNames()) {
       tpl->files.push_back(ReadFile(tpl->base_dir + "/" + name));
     }
