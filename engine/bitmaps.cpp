@@ -154,7 +154,7 @@ int32_t BitmapState::TableOfHit(int32_t h) const {
   return -1;
 }
 
-int32_t BitmapState::MoveCursor(int32_t h) {
+LODEX_POPCOUNT_CLONES int32_t BitmapState::MoveCursor(int32_t h) {
   const int32_t t = TableOfHit(h);
   if (t < 0) return ERROR_BadOperationScene;
   const uint8_t* bits = current.data();
