@@ -30,7 +30,10 @@ constexpr size_t kFilePiece = 32768;
 // Counting the bits of a whole bitmap is most of a narrow search's time. Where the
 // compiler can, it builds this loop twice and the loader picks the one with the
 // processor's population-count instruction; the baseline build counts in software.
-#if defined(__x86_64__) && defined(__ELF__) && defined(__GNUC__) && !defined(__clang__)
+// ThreadSanitizer cannot run the loader's choice (it runs before the sanitizer starts),
+// so sanitized builds keep the one baseline loop.
+#if defined(__x86_64__) && defined(__ELF__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
 #define LODEX_POPCOUNT_CLONES __attribute__((target_clones("popcnt", "default")))
 #else
 #define LODEX_POPCOUNT_CLONES
