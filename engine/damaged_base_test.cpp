@@ -26,17 +26,7 @@ namespace {
 
 using testing::kFullSort;
 using testing::kFullText;
-
-std::string ReadAll(const std::string& path) {
-  std::string out;
-  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    std::fclose(f);
-  }
-  return out;
-}
+using testing::ReadFile;
 
 // Aborts the process when a case runs longer than the limit: a hang must fail loudly
 // rather than stall the whole test run.
@@ -92,7 +82,7 @@ class DamagedFilesTest : public ::testing::Test {
     const std::string good = tmp_.Sub("good");
     testing::WriteFullBase(good, {90, 60});
     for (const std::string& name : testing::BaseFileNames()) {
-      files_.push_back(ReadAll(good + "/" + name));
+      files_.push_back(ReadFile(good + "/" + name));
     }
     base_dir_ = tmp_.Sub("base");
     temp_dir_ = tmp_.Sub("temp");

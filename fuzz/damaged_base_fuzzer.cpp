@@ -29,17 +29,6 @@ struct Template {
   std::vector<std::string> files;  // in BaseFileNames order
 };
 
-std::string ReadFile(const std::string& path) {
-  std::string out;
-  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    std::fclose(f);
-  }
-  return out;
-}
-
 const Template& TheTemplate() {
   static Template* t = [] {
     auto* tpl = new Template;
@@ -55,7 +44,7 @@ const Template& TheTemplate() {
     def.decode_bytes = 24;
     lodex::testing::WriteRecordBase(tpl->base_dir, def);
     for (const std::string& name : BaseFileNames()) {
-      tpl->files.push_back(ReadFile(tpl->base_dir + "/" + name));
+      tpl->files.push_back(lodex::testing::ReadFile(tpl->base_dir + "/" + name));
     }
     return tpl;
   }();
