@@ -71,14 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!written) {
     lodex::testing::WriteFullBase(dirs.base, {30, 20});
     for (const std::string& name : names) {
-      std::string bytes;
-      if (std::FILE* f = std::fopen((dirs.base + "/" + name).c_str(), "rb")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-        std::fclose(f);
-      }
-      good.push_back(bytes);
+      good.push_back(lodex::testing::ReadFile(dirs.base + "/" + name));
     }
     written = true;
   }
