@@ -6,31 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "lodex32_errors.h"
+
 namespace {
-
-constexpr int32_t kBadToken = -107;
-
-// The engine's codes as the program names them; any other code is "Unknown error".
-struct NamedCode {
-  int32_t code;
-  const char* name;
-};
-constexpr NamedCode kErrorNames[] = {
-    {-100, "ERROR_BadNumber"},         {-101, "ERROR_BadBase"},
-    {-102, "ERROR_BadSession"},        {-103, "ERROR_BadField"},
-    {-104, "ERROR_BadRecord"},         {-105, "ERROR_BadTable"},
-    {-106, "ERROR_BadBitmap"},         {-107, "ERROR_BadToken"},
-    {-108, "ERROR_BadBit"},            {-109, "ERROR_BadName"},
-    {-120, "ERROR_BadOperationScene"}, {-200, "ERROR_FileOpen"},
-    {-201, "ERROR_FileClose"},         {-202, "ERROR_FileRead"},
-    {-203, "ERROR_FileWrite"},         {-204, "ERROR_FileSeek"},
-    {-300, "ERROR_OpenMetaFile"},      {-301, "ERROR_OpenDataFile"},
-    {-302, "ERROR_OpenMappingFile"},   {-303, "ERROR_OpenIndex1File"},
-    {-304, "ERROR_OpenIndex2File"},    {-305, "ERROR_OpenPostFile"},
-    {-306, "ERROR_OpenSortFile"},      {-307, "ERROR_CreateListFile"},
-    {-308, "ERROR_CreateDebugFile"},   {-400, "ERROR_NotImplemented"},
-    {-401, "ERROR_Userbreak"},
-};
 
 bool AskCancelInDialog(const QString& text) {
   const auto answer = QMessageBox::critical(nullptr, TLodexKV::ErrorCaption(), text,
@@ -58,11 +36,12 @@ QString TLodexKV::FromEngineText(const char* text) {
   return decoder.decode(QByteArrayView(text, static_cast<qsizetype>(std::strlen(text))));
 }
 
+// The program names the 27 codes of the engine's first interface; any other code is
+// "Unknown error".
 QString TLodexKV::ErrorName(int32_t code) {
-  for (const NamedCode& named : kErrorNames) {
-    if (named.code == code) return QString::fromLatin1(named.name);
-  }
-  return QStringLiteral("Unknown error");
+  const Lodex32ErrorInfo* error = Lodex32FindError(code);
+  if (error == nullptr || !error->first_interface) return QStringLiteral("Unknown error");
+  return QString::fromLatin1(error->name);
 }
 
 QString TLodexKV::ErrorText(const QString& label, int32_t code) {
@@ -160,7 +139,7 @@ int32_t TLodexKV::LocateIndexWord(int32_t session, int32_t field, const QString&
                                   uint8_t mode) {
   const int32_t result =
       api_.LocateIndexWord(session, field, ToEngineText(text).constData(), mode);
-  if (result == kBadToken) return 0;
+  if (result == ERROR_BadToken) return 0;
   return Checked("LocateIndexWord", result);
 }
 

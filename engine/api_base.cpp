@@ -5,7 +5,7 @@
 
 #include "base.h"
 #include "codec.h"
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "fileset.h"
 #include "lodex32.h"
 #include "registry.h"

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "fileset.h"
 #include "lodex32.h"
 #include "registry.h"

@@ -1,7 +1,7 @@
 // The record family: fetching a session's hits as records, the record's field texts,
 // and the settings and counters of the mapping and prefetch windows.
 #include "base.h"
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "lodex32.h"
 #include "registry.h"
 #include "session.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "base.h"
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "lodex32.h"
 #include "registry.h"
 #include "schema.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "lodex32.h"
 #include "test_base_files.h"
 

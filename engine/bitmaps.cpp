@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "base.h"
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "platform.h"
 #include "session.h"
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <random>
 
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "record_base_fixture.h"
 
 namespace lodex {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "format/charfreq.h"
 #include "format/wordfreq.h"
 

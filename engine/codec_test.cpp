@@ -5,7 +5,7 @@
 #include <map>
 #include <random>
 
-#include "errors.h"
+#include "lodex32_errors.h"
 
 namespace lodex {
 namespace {

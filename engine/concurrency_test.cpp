@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "full_base_files.h"
 #include "lodex32.h"
 

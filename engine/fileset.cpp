@@ -2,7 +2,7 @@
 
 #include <cinttypes>
 
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "platform.h"
 
 namespace lodex {

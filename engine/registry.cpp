@@ -4,7 +4,7 @@
 #include <mutex>
 #include <vector>
 
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "platform.h"
 
 namespace lodex {

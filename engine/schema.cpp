@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "errors.h"
+#include "lodex32_errors.h"
 
 namespace lodex {
 namespace {

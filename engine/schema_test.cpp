@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "test_base_files.h"
 
 namespace lodex {

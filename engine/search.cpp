@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "base.h"
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "lodex32.h"
 #include "registry.h"
 #include "session.h"

@@ -2,7 +2,7 @@
 // a cancelled session.
 #include <gtest/gtest.h>
 
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "lodex32.h"
 #include "test_base_files.h"
 #include "word_index_fixture.h"

@@ -5,7 +5,7 @@
 
 #include "base.h"
 #include "bitmaps.h"
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "format/coding.h"
 #include "format/sort.h"
 #include "platform.h"

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "record_base_fixture.h"
 
 namespace lodex {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "base.h"
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "format/coding.h"
 #include "format/mapping.h"
 #include "platform.h"

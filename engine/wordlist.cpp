@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base.h"
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "lodex32.h"
 #include "registry.h"
 #include "session.h"

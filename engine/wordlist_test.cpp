@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base.h"
-#include "errors.h"
+#include "lodex32_errors.h"
 #include "session.h"
 #include "word_index_fixture.h"
 

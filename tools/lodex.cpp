@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "errors.h"
 #include "lodex32.h"
+#include "lodex32_errors.h"
 
 namespace {
 
@@ -64,34 +64,8 @@ const char kHelp[] =
     "Exit status: 0 done, 2 bad arguments or an engine error (message on standard error).\n";
 
 const char* ErrorName(int32_t code) {
-  switch (code) {
-    case lodex::ERROR_BadNumber: return "bad number";
-    case lodex::ERROR_BadBase: return "no such base";
-    case lodex::ERROR_BadSession: return "no such session";
-    case lodex::ERROR_BadField: return "no such field";
-    case lodex::ERROR_BadRecord: return "no such hit";
-    case lodex::ERROR_BadTable: return "no such table";
-    case lodex::ERROR_BadBitmap: return "no such bitmap";
-    case lodex::ERROR_BadToken: return "word not found";
-    case lodex::ERROR_BadBit: return "bit out of range";
-    case lodex::ERROR_BadName: return "no such name";
-    case lodex::ERROR_BadOperationScene: return "not possible now";
-    case lodex::ERROR_BadKind: return "bad kind";
-    case lodex::ERROR_OpenMetaFile: return "cannot open meta.dat";
-    case lodex::ERROR_OpenDataFile: return "cannot open data.dat";
-    case lodex::ERROR_OpenMappingFile: return "cannot open mapping.dat";
-    case lodex::ERROR_OpenIndex1File: return "cannot open index1.dat";
-    case lodex::ERROR_OpenIndex2File: return "cannot open index2.dat";
-    case lodex::ERROR_OpenPostFile: return "cannot open post.dat";
-    case lodex::ERROR_OpenSortFile: return "cannot open sort.dat";
-    case lodex::ERROR_CreateListFile: return "cannot create the list file in the temporary directory";
-    case lodex::ERROR_OpenCharfreqFile: return "cannot open charfreq.dat";
-    case lodex::ERROR_OpenWordfreqFile: return "cannot open wordfreq.dat";
-    case lodex::ERROR_Userbreak: return "stopped";
-    case lodex::ERROR_BadMetaFile: return "meta.dat is damaged";
-    case lodex::ERROR_NewerMetaFile: return "meta.dat is from a newer version";
-    default: return code <= -900 ? "engine fault" : "engine error";
-  }
+  if (const Lodex32ErrorInfo* error = Lodex32FindError(code)) return error->text;
+  return code <= LODEX32_FAULT_LIMIT ? "engine fault" : "engine error";
 }
 
 struct Options {

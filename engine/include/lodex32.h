@@ -3,7 +3,7 @@
    A host opens a database directory (a base) with APIOpenBaseEx, creates one or more
    sessions on it and then searches, counts, sorts and fetches records through the
    functions below. Every integer result >= 0 is an answer; a negative one is an error
-   code (see engine/errors.h for the list and their names).
+   code (lodex32_errors.h lists them with their names).
 
    Integers are 32 bits, texts are NUL-terminated Windows-1252 bytes, and the Tablemap
    queries answer a pointer-sized integer because a 64-bit address does not fit 32 bits.
