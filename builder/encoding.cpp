@@ -5,13 +5,27 @@
 #include <cerrno>
 #include <cstdint>
 
-namespace lodex::build {
+namespace lodex {
 
 namespace {
 
-// One conversion with iconv; false at the first unconvertible input byte.
+// How many input bytes one '?' stands for, given the input from the unconvertible
+// character on; null to stop at the first unconvertible character instead.
+using SkipFn = size_t (*)(std::string_view rest);
+
+// One Windows-1252 byte.
+size_t OneByte(std::string_view) { return 1; }
+
+// One UTF-8 character: the lead byte and the continuation bytes that follow it.
+size_t OneUtf8Character(std::string_view rest) {
+  size_t n = 1;
+  while (n < rest.size() && n < 4 && (static_cast<uint8_t>(rest[n]) & 0xC0) == 0x80) ++n;
+  return n;
+}
+
+// One conversion with iconv; false at the first unconvertible input character.
 bool Convert(const char* to, const char* from, std::string_view in, std::string* out,
-             size_t* bad_offset, bool substitute) {
+             size_t* bad_offset, SkipFn substitute) {
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) {
     if (bad_offset) *bad_offset = 0;
@@ -36,8 +50,9 @@ bool Convert(const char* to, const char* from, std::string_view in, std::string*
     if (substitute && dst_left > 0) {
       *dst++ = '?';
       --dst_left;
-      ++src;
-      --src_left;
+      const size_t skip = substitute(std::string_view(src, src_left));
+      src += skip;
+      src_left -= skip;
       continue;
     }
     ok = false;
@@ -81,13 +96,19 @@ bool IsUtf8(std::string_view text) {
 }
 
 bool Utf8ToWindows1252(std::string_view in, std::string* out, size_t* bad_offset) {
-  return Convert("WINDOWS-1252", "UTF-8", in, out, bad_offset, false);
+  return Convert("WINDOWS-1252", "UTF-8", in, out, bad_offset, nullptr);
+}
+
+std::string Utf8ToWindows1252OrQuestionMarks(std::string_view in) {
+  std::string out;
+  Convert("WINDOWS-1252", "UTF-8", in, &out, nullptr, OneUtf8Character);
+  return out;
 }
 
 std::string Windows1252ToUtf8(std::string_view in) {
   std::string out;
-  Convert("UTF-8", "WINDOWS-1252", in, &out, nullptr, true);
+  Convert("UTF-8", "WINDOWS-1252", in, &out, nullptr, OneByte);
   return out;
 }
 
-}  // namespace lodex::build
+}  // namespace lodex

@@ -76,7 +76,7 @@ std::string Grouped(uint64_t v) {
 }
 
 void PrintSummary(const std::string& out, const lodex::build::BuildSummary& s) {
-  using lodex::build::Windows1252ToUtf8;
+  using lodex::Windows1252ToUtf8;
   std::printf("Built %s in %.1f s\n", out.c_str(), s.seconds);
   std::printf("  records   %s:", Grouped(s.records).c_str());
   for (const auto& [name, count] : s.tables)

@@ -1,9 +1,9 @@
 // lodex: a command-line client of the Lodex32 engine, for scripts, support and timing.
 // It uses the public C interface only, as any host would.
-#include <iconv.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "encoding.h"
 #include "lodex32.h"
 #include "lodex32_errors.h"
 
@@ -103,37 +104,15 @@ class Codepage {
  public:
   explicit Codepage(bool raw) : raw_(raw) {}
 
-  std::string ToEngine(const std::string& s) const { return raw_ ? s : Convert(s, "WINDOWS-1252", "UTF-8"); }
+  std::string ToEngine(const std::string& s) const {
+    return raw_ ? s : lodex::Utf8ToWindows1252OrQuestionMarks(s);
+  }
   std::string FromEngine(const char* s) const {
     if (!s) return std::string();
-    return raw_ ? std::string(s) : Convert(s, "UTF-8", "WINDOWS-1252");
+    return raw_ ? std::string(s) : lodex::Windows1252ToUtf8(s);
   }
 
  private:
-  static std::string Convert(const std::string& in, const char* to, const char* from) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return in;
-    std::string out(in.size() * 4 + 4, '\0');
-    char* src = const_cast<char*>(in.data());
-    size_t src_left = in.size();
-    char* dst = out.data();
-    size_t dst_left = out.size();
-    while (src_left > 0) {
-      if (iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<size_t>(-1)) break;
-      if (errno != EILSEQ && errno != EINVAL) break;
-      // A character the other side cannot hold: keep a '?' and go on.
-      ++src;
-      --src_left;
-      if (dst_left > 0) {
-        *dst++ = '?';
-        --dst_left;
-      }
-    }
-    iconv_close(cd);
-    out.resize(out.size() - dst_left);
-    return out;
-  }
-
   bool raw_;
 };
 
