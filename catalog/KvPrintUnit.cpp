@@ -9,8 +9,10 @@
 #include <QSettings>
 
 #include "ButtonEX.h"
+#include "CatalogSettings.h"
+#include "Messages.h"
 #include "OrderPrinter.h"
-#include "UnitKVDiverse.h"
+#include "TextTable.h"
 #include "UnitOrder.h"
 
 TFormPrint* FormPrint = nullptr;
@@ -18,17 +20,6 @@ TFormPrint* FormPrint = nullptr;
 namespace {
 
 constexpr int kMaxCopies = 20;
-
-// The firm header's address lines: settings key and demo value.
-struct AddressSetting {
-  const char* key;
-  const char* demo;
-};
-constexpr AddressSetting kAddressSettings[] = {
-    {"FirmaPostboks", "Postboks 117"},
-    {"FirmaPostnrBy", "2605 Brøndby"},
-    {"FirmaFax", "Fax 43 96 00 01 / 43 96 00 02"},
-};
 
 // The window's background: deep blue, lighter towards the bottom.
 QPixmap BackgroundArtwork(const QSize& size) {
@@ -97,11 +88,11 @@ TFormPrint::~TFormPrint() = default;
 
 void TFormPrint::FormCreate() {
   AntalSiderCbo->setCurrentIndex(0);
-  setWindowTitle(Text(0, windowTitle()));
-  PrintBtn->SetCaption(Text(17, QStringLiteral("PRINT")));
-  LukBtn->SetCaption(Text(56, QStringLiteral("LUK")));
-  PrinterLbl->setText(Text(57, PrinterLbl->text()));
-  KopierLbl->setText(Text(58, KopierLbl->text()));
+  setWindowTitle(Text(TextId::WindowTitle, windowTitle()));
+  PrintBtn->SetCaption(Text(TextId::PrintButton, QStringLiteral("PRINT")));
+  LukBtn->SetCaption(Text(TextId::CloseButton, QStringLiteral("LUK")));
+  PrinterLbl->setText(Text(TextId::PrinterLabel, PrinterLbl->text()));
+  KopierLbl->setText(Text(TextId::CopiesLabel, KopierLbl->text()));
   FillPrinterList();
 }
 
@@ -116,15 +107,7 @@ void TFormPrint::FillPrinterList() {
 }
 
 QStringList TFormPrint::FirmAddress() {
-  std::unique_ptr<QSettings> store = OpenSettingsStore();
-  store->beginGroup(QString::fromLatin1(kSettingsKey));
-  QStringList lines;
-  for (const AddressSetting& setting : kAddressSettings) {
-    lines << store->value(QString::fromLatin1(setting.key), QString::fromUtf8(setting.demo))
-                 .toString();
-  }
-  store->endGroup();
-  return lines;
+  return ReadFirmAddress(*OpenSettingsStore());
 }
 
 order::OrderPrintout TFormPrint::CollectPrintout() const {
@@ -151,7 +134,7 @@ order::OrderPrintout TFormPrint::CollectPrintout() const {
 }
 
 QString TFormPrint::ChoosePdfFileWithDialog() {
-  QFileDialog dialog(this, Text(0, QStringLiteral("Tremora Divuvera")));
+  QFileDialog dialog(this, Text(TextId::WindowTitle, QStringLiteral("Tremora Divuvera")));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(QStringLiteral("PDF (*.pdf)"));
   dialog.setDefaultSuffix(QStringLiteral("pdf"));
@@ -177,7 +160,7 @@ void TFormPrint::PrintBtnClick() {
     printer.setPrinterName(PrinterCbo->currentText());
   }
   printer.setCopyCount(AntalSiderCbo->currentText().toInt());
-  printer.setDocName(Text(0, QStringLiteral("Tremora Divuvera")));
+  printer.setDocName(Text(TextId::WindowTitle, QStringLiteral("Tremora Divuvera")));
 
   QString error;
   const bool printed = order::PrintOrderList(printer, CollectPrintout(), &error);

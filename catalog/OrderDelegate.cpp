@@ -2,8 +2,8 @@
 
 #include <QPainter>
 
+#include "NumberFormat.h"
 #include "OrderModel.h"
-#include "UnitKVDiverse.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QSaveFile>
 
-#include "UnitKVDiverse.h"
+#include "Cp1252.h"
 
 namespace order {
 namespace {

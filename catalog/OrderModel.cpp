@@ -1,6 +1,7 @@
 #include "OrderModel.h"
 
-#include "UnitKVDiverse.h"
+#include "DiscountCodes.h"
+#include "NumberFormat.h"
 
 #include <algorithm>
 
@@ -126,8 +127,7 @@ void TOrderGridModel::ComputeRoundedAmounts(int row) {
   cells[kGrossColumn] = FormatFixed2(price * quantity);
   double gross = 0;
   if (!ToNumber(cells[kGrossColumn], &gross)) return;
-  const double percent = DiscountPercent(cells[kDiscountCodeColumn]);
-  cells[kNetColumn] = FormatFixed2(gross - percent * (gross / 100));
+  cells[kNetColumn] = FormatFixed2(NetPrice(gross, DiscountPercent(cells[kDiscountCodeColumn])));
 }
 
 // After a quantity edit the amounts are written at full precision, without trailing zeros.

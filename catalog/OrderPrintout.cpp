@@ -1,6 +1,6 @@
 #include "OrderPrintout.h"
 
-#include "UnitKVDiverse.h"
+#include "NumberFormat.h"
 
 #include <cmath>
 

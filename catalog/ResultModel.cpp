@@ -1,9 +1,11 @@
 #include "ResultModel.h"
 
+#include "DiscountCodes.h"
 #include "Marking.h"
+#include "NumberFormat.h"
 #include "QuantityTable.h"
 #include "ResultView.h"
-#include "UnitKVDiverse.h"
+#include "TextTable.h"
 
 namespace {
 
@@ -45,9 +47,9 @@ QString TResultModel::CellText(int column, int row, bool* price_unreadable) cons
     switch (column) {
       case kMarkColumn: return QString();
       case kItemTextColumn: return FieldText(kItemTextField, 0);
-      case kQuantityColumn: return Text ? Text(7) : QString();
-      case kDiscountCodeColumn: return Text ? Text(67) : QString();
-      case kNetPriceColumn: return Text ? Text(60) : QString();
+      case kQuantityColumn: return Text ? Text(TextId::Quantity) : QString();
+      case kDiscountCodeColumn: return Text ? Text(TextId::DiscountCodeHeading) : QString();
+      case kNetPriceColumn: return Text ? Text(TextId::NetPriceHeading) : QString();
       default: return TrimLeft(FieldText(column - 2, 0));
     }
   }
@@ -67,9 +69,8 @@ QString TResultModel::CellText(int column, int row, bool* price_unreadable) cons
         return QString();
       }
       if (column == kNetPriceColumn) {
-        const double percent =
-            DiscountPercent ? DiscountPercent(FieldText(kDiscountCodeField, row)) : 0.0;
-        amount = amount - amount / 100 * percent;
+        amount = NetPrice(
+            amount, DiscountPercent ? DiscountPercent(FieldText(kDiscountCodeField, row)) : 0.0);
       }
       return FormatAmount(amount);
     }

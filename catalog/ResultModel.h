@@ -9,6 +9,8 @@
 #include <QString>
 #include <functional>
 
+#include "TextTable.h"
+
 class TResultView;
 class TMarking;
 class TQuantityTable;
@@ -50,8 +52,8 @@ class TResultModel : public QAbstractTableModel {
   TResultModel(TResultView& view, TMarking& marking, TQuantityTable& quantities,
                QObject* parent = nullptr);
 
-  // Text n of the text table (header captions of columns 2, 7 and 8).
-  std::function<QString(int)> Text;
+  // A text of the text table (header captions of columns 2, 7 and 8).
+  std::function<QString(TextId)> Text;
   // Percent of discount for a discount code.
   std::function<double(const QString&)> DiscountPercent;
 

@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QPixmap>
 
-#include "UnitKVDiverse.h"
+#include "TextTable.h"
 #include "art/Artwork.h"
 
 TFormAbout* FormAbout = nullptr;
@@ -18,7 +18,9 @@ TAboutCloseLabel::TAboutCloseLabel(QWidget* parent) : QWidget(parent) {
 }
 
 QString TAboutCloseLabel::LabelText() const {
-  return TextTable && TextTable->Has(51) ? TextTable->Text(51) : QStringLiteral("Ok");
+  return TextTable && TextTable->Has(static_cast<int>(TextId::AboutClose))
+             ? TextTable->Text(TextId::AboutClose)
+             : QStringLiteral("Ok");
 }
 
 QPoint TAboutCloseLabel::LabelPosition() const {
@@ -34,7 +36,7 @@ void TAboutCloseLabel::paintEvent(QPaintEvent*) {
 
 void TAboutCloseLabel::mousePressEvent(QMouseEvent*) { emit clicked(); }
 
-TFormAbout::TFormAbout(QWidget* parent)
+TFormAbout::TFormAbout(const QString& picture_path, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
   setWindowTitle(QStringLiteral("Om"));
@@ -45,13 +47,13 @@ TFormAbout::TFormAbout(QWidget* parent)
   PaintBox1 = new TAboutCloseLabel(this);
   PaintBox1->setGeometry(248, 209, 70, 19);
   connect(PaintBox1, &TAboutCloseLabel::clicked, this, &QWidget::close);
-  FormCreate();
+  FormCreate(picture_path);
 }
 
-void TFormAbout::FormCreate() {
+void TFormAbout::FormCreate(const QString& picture_path) {
   QPixmap picture;
   // Without a picture file the built-in one stays.
-  if (picture.load(ImagePath(QStringLiteral("infobox_kv.bmp")))) {
+  if (!picture_path.isEmpty() && picture.load(picture_path)) {
     Image1->setPixmap(picture);
     picture_from_file_ = true;
   }

@@ -30,12 +30,16 @@ class TFormAbout : public QWidget {
   static constexpr int kWidth = 319;
   static constexpr int kHeight = 233;
 
-  explicit TFormAbout(QWidget* parent = nullptr);
-  // True when the picture came from "infobox_kv.bmp" rather than the built-in one.
+  // The picture file in the image folder; without it the built-in picture shows.
+  static constexpr char kPictureFile[] = "infobox_kv.bmp";
+
+  // picture_path: the picture file to show, normally the image folder + kPictureFile.
+  explicit TFormAbout(const QString& picture_path = QString(), QWidget* parent = nullptr);
+  // True when the picture came from the picture file rather than the built-in one.
   bool PictureFromFile() const { return picture_from_file_; }
 
  private:
-  void FormCreate();
+  void FormCreate(const QString& picture_path);
 
   QLabel* Image1 = nullptr;
   TAboutCloseLabel* PaintBox1 = nullptr;

@@ -15,10 +15,13 @@
 
 #include "ButtonEX.h"
 #include "ButtonEXGraphics.h"
+#include "CatalogImages.h"
 #include "KvPrintUnit.h"
+#include "Messages.h"
+#include "NumberFormat.h"
 #include "OrderDelegate.h"
 #include "OrderFile.h"
-#include "UnitKVDiverse.h"
+#include "TextTable.h"
 #include "art/Artwork.h"
 
 TFormOrder* FormOrder = nullptr;
@@ -30,10 +33,18 @@ namespace {
 constexpr int kRowHeight = 19;  // 18 pixels and the grid line
 constexpr int kColumnWidths[kOrderColumnCount] = {19, 230, 48, 99, 68, 86, 82, 84, 0, 0};
 // Header texts of columns 1 to 7 and the status-line hints of columns 0 to 7.
-constexpr int kHeaderTexts[kOrderColumnCount] = {-1, 6, 7, 8, 9, 10, 11, 12, -1, -1};
+// Columns 0, 8 and 9 have neither (kNoText).
+constexpr TextId kNoText = static_cast<TextId>(-1);
+constexpr TextId kHeaderTexts[kOrderColumnCount] = {
+    kNoText,         TextId::ItemText, TextId::Quantity, TextId::TypeNumber, TextId::ElNumber,
+    TextId::Ean,     TextId::Gross,    TextId::Net,      kNoText,            kNoText};
 const char* const kHeaderFallbacks[kOrderColumnCount] = {
     "", "Varetekst", "Antal", "Typenr.", "El.nr.", "EAN", "Brutto", "Netto", "", ""};
-constexpr int kColumnHints[kOrderColumnCount] = {49, 26, 27, 28, 29, 30, 62, 63, -1, -1};
+constexpr TextId kColumnHints[kOrderColumnCount] = {
+    TextId::HintOrderMarkColumn,  TextId::HintItemTextColumn,   TextId::HintQuantityColumn,
+    TextId::HintTypeNumberColumn, TextId::HintElNumberColumn,   TextId::HintEanColumn,
+    TextId::HintGrossAmountColumn, TextId::HintNetAmountColumn, kNoText,
+    kNoText};
 constexpr char kDialogTitle[] = "Tremora Divuvera";
 constexpr char kFileFilter[] = "Tabseparated text file (*.txt)";
 
@@ -131,11 +142,16 @@ TFormOrder::TFormOrder(QWidget* parent) : TFormTemplate(parent) {
     HideQuantityEditor();
   });
 
-  SogBtn = MakeButton(QRect(8, 109, 72, 30), ButtonProto1, 42);
-  GemBtn = MakeButton(QRect(86, 109, 72, 30), ButtonProto1, 43);
-  HentBtn = MakeButton(QRect(165, 109, 72, 30), ButtonProto1, 44);
-  PrintBtn = MakeButton(QRect(245, 109, 72, 30), ButtonProto1, 45);
-  SletLinierBtn = MakeButton(QRect(6, 156, 88, 31), ButtonProto2, 47);
+  SogBtn = MakeButton(QRect(8, 109, 72, 30), ButtonProto1,
+                     TextId::HintBackToSearchButton);
+  GemBtn = MakeButton(QRect(86, 109, 72, 30), ButtonProto1,
+                     TextId::HintSaveButton);
+  HentBtn = MakeButton(QRect(165, 109, 72, 30), ButtonProto1,
+                     TextId::HintOpenButton);
+  PrintBtn = MakeButton(QRect(245, 109, 72, 30), ButtonProto1,
+                     TextId::HintPrintButton);
+  SletLinierBtn = MakeButton(QRect(6, 156, 88, 31), ButtonProto2,
+                     TextId::HintDeleteLinesButton);
   connect(SogBtn, &TButtonEX::OnClick, this, &TFormOrder::SogBtnClick);
   connect(GemBtn, &TButtonEX::OnClick, this, &TFormOrder::GemBtnClick);
   connect(HentBtn, &TButtonEX::OnClick, this, &TFormOrder::HentBtnClick);
@@ -156,7 +172,7 @@ TFormOrder::TFormOrder(QWidget* parent) : TFormTemplate(parent) {
 }
 
 TButtonEX* TFormOrder::MakeButton(const QRect& geometry, TButtonExGraphics* prototype,
-                                  int hint_text) {
+                                  TextId hint_text) {
   auto* button = new TButtonEX(Client());
   button->setGeometry(geometry);
   button->SetPrototype(prototype);
@@ -171,19 +187,19 @@ TButtonEX* TFormOrder::MakeButton(const QRect& geometry, TButtonExGraphics* prot
 void TFormOrder::FormCreate() {
   for (int column = 0; column < kOrderColumnCount; ++column) {
     const QString fallback = QString::fromUtf8(kHeaderFallbacks[column]);
-    model_->SetHeaderText(column,
-                          kHeaderTexts[column] < 0 ? fallback : Text(kHeaderTexts[column], fallback));
+    model_->SetHeaderText(
+        column, kHeaderTexts[column] == kNoText ? fallback : Text(kHeaderTexts[column], fallback));
   }
-  SogBtn->SetCaption(Text(3, QStringLiteral("SØG")));
-  HentBtn->SetCaption(Text(15, QStringLiteral("HENT")));
-  GemBtn->SetCaption(Text(16, QStringLiteral("GEM")));
-  PrintBtn->SetCaption(Text(17, QStringLiteral("PRINT")));
-  SletLinierBtn->SetCaption(Text(50, QStringLiteral("SLET")));
-  PrisIaltLbl->setText(Text(13, QStringLiteral("Total:")));
-  File1->setTitle(Text(1, File1->title()));
-  Exit1->setText(Text(2, Exit1->text()));
-  Link->setText(Text(3, QStringLiteral("SØG")));
-  setWindowTitle(Text(0, windowTitle()));
+  SogBtn->SetCaption(Text(TextId::SearchButton, QStringLiteral("SØG")));
+  HentBtn->SetCaption(Text(TextId::OpenButton, QStringLiteral("HENT")));
+  GemBtn->SetCaption(Text(TextId::SaveButton, QStringLiteral("GEM")));
+  PrintBtn->SetCaption(Text(TextId::PrintButton, QStringLiteral("PRINT")));
+  SletLinierBtn->SetCaption(Text(TextId::DeleteLinesButton, QStringLiteral("SLET")));
+  PrisIaltLbl->setText(Text(TextId::Total, QStringLiteral("Total:")));
+  File1->setTitle(Text(TextId::FileMenu, File1->title()));
+  Exit1->setText(Text(TextId::ExitMenu, Exit1->text()));
+  Link->setText(Text(TextId::SearchButton, QStringLiteral("SØG")));
+  setWindowTitle(Text(TextId::WindowTitle, windowTitle()));
 }
 
 void TFormOrder::AddOrderLine(const QString& item_text, const QString& quantity,
@@ -271,7 +287,7 @@ void TFormOrder::OrderGridMouseDown(int row, int column) {
 }
 
 void TFormOrder::OrderGridMouseMove(int column) {
-  if (column < 0 || column >= kOrderColumnCount || kColumnHints[column] < 0) return;
+  if (column < 0 || column >= kOrderColumnCount || kColumnHints[column] == kNoText) return;
   SetStatusText(Text(kColumnHints[column]));
 }
 
@@ -300,7 +316,7 @@ void TFormOrder::AntalEditEnterPressed() {
   if (!ToInteger(text, &quantity)) {
     // The old quantity stays; the editor stays open, emptied.
     AntalEdit->clear();
-    ShowMessage(MessageKind::Warning, Text(35));
+    ShowMessage(MessageKind::Warning, Text(TextId::QuantityNotWholeNumber));
     AntalEdit->setFocus();
     return;
   }
@@ -313,7 +329,7 @@ void TFormOrder::AntalEditExit() {
   int quantity = 1;
   if (!ToInteger(text, &quantity)) {
     AntalEdit->clear();
-    ShowMessage(MessageKind::Warning, Text(35));
+    ShowMessage(MessageKind::Warning, Text(TextId::QuantityNotWholeNumber));
     quantity = 1;
   }
   StoreQuantity(quantity);
@@ -393,7 +409,7 @@ void TFormOrder::HentBtnClick() {
       model_->ReplaceLines(result.lines);
       break;
     case OrderFileStatus::kEmpty:
-      ShowMessage(MessageKind::Information, Text(66));
+      ShowMessage(MessageKind::Information, Text(TextId::FileEmpty));
       model_->ReplaceLines({});
       break;
     case OrderFileStatus::kBadLine:
@@ -402,9 +418,9 @@ void TFormOrder::HentBtnClick() {
       // and text 65 follow.
       ShowMessage(MessageKind::Warning,
                   QStringLiteral("%1 %2, linie %3)\n%4")
-                      .arg(Text(64), QDir::toNativeSeparators(path))
+                      .arg(Text(TextId::InvalidFileLine), QDir::toNativeSeparators(path))
                       .arg(result.bad_line)
-                      .arg(Text(65)));
+                      .arg(Text(TextId::FileUnreadable)));
       return;
     case OrderFileStatus::kIoError:
       ShowMessage(MessageKind::Warning,

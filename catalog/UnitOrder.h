@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "OrderModel.h"
+#include "TextTable.h"
 #include "UnitTemplate.h"
 
 class QLabel;
@@ -74,7 +75,7 @@ class TFormOrder : public TFormTemplate {
   void AntalEditExit();
   void StoreQuantity(int quantity);
   QString ChooseFileWithDialog(QFileDialog::AcceptMode mode);
-  TButtonEX* MakeButton(const QRect& geometry, TButtonExGraphics* prototype, int hint_text);
+  TButtonEX* MakeButton(const QRect& geometry, TButtonExGraphics* prototype, TextId hint_text);
 
   order::TOrderGridModel* model_ = nullptr;
   QTableView* OrderGrid = nullptr;

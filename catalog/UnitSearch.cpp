@@ -14,14 +14,19 @@
 
 #include "ButtonEX.h"
 #include "ButtonEXGraphics.h"
+#include "CatalogImages.h"
+#include "CatalogSettings.h"
 #include "Controls.h"
+#include "DiscountCodes.h"
 #include "EscapeProbe.h"
+#include "Messages.h"
+#include "NumberFormat.h"
+#include "OrderHandOver.h"
 #include "ResultDelegate.h"
 #include "ResultGrid.h"
 #include "ResultModel.h"
 #include "SearchQuery.h"
-#include "UnitKVDiverse.h"
-#include "OrderHandOver.h"
+#include "TextTable.h"
 #include "UnitOrder.h"
 #include "art/Artwork.h"
 
@@ -47,10 +52,16 @@ QLabel* BarLabel(QWidget* parent, const QString& caption, int x, int y) {
 
 }  // namespace
 
-TFormSearch::TFormSearch(QWidget* parent) : TFormTemplate(parent) {
+TFormSearch::TFormSearch(TCatalogStart start, QWidget* parent)
+    : TFormTemplate(parent),
+      folders_(std::move(start.Folders)),
+      engine_(std::move(start.Engine)) {
   setObjectName(QStringLiteral("FormSearch"));
   BuildLayout();
-  created_ = FormCreate();
+  PlaceCounterControls();
+  setWindowTitle(Text(TextId::WindowTitle));
+  ConnectEngine();
+  SetCaptions();
 }
 
 // ---------------------------------------------------------------------------------
@@ -96,7 +107,8 @@ void TFormSearch::BuildLayout() {
   SletAltBtn = button("SletAltBtn", QStringLiteral("Redare alt"), ButtonExGraphics2,
                       QRect(318, 156, 88, 31));
 
-  // Counters and the discount-code file selector; creation step 4 places and shows them.
+  // Counters and the discount-code file selector; PlaceCounterControls places and shows
+  // them.
   AntalLbl = new TRightAlignedLabel(QStringLiteral("Antal träffar:"), client);
   AntalHitsLbl = new QLabel(QStringLiteral("0"), client);
   OrdreListeLbl = new TRightAlignedLabel(QStringLiteral("Överförda artiklar:"), client);
@@ -199,16 +211,19 @@ void TFormSearch::WireHints() {
     w->setMouseTracking(true);
     w->installEventFilter(this);
   }
-  const struct { TButtonEX* button; int hint; } buttons[] = {
-      {SogBtn, 38}, {TilOrdreBtn, 36}, {VisOrdreBtn, 37}, {SletAltBtn, 59}};
+  const struct { TButtonEX* button; TextId hint; } buttons[] = {
+      {SogBtn, TextId::HintSearchButton},
+      {TilOrdreBtn, TextId::HintAddToOrderButton},
+      {VisOrdreBtn, TextId::HintShowOrderListButton},
+      {SletAltBtn, TextId::HintClearAllButton}};
   for (const auto& b : buttons) {
-    const int hint = b.hint;
+    const TextId hint = b.hint;
     connect(b.button, &TButtonEX::OnMouseEnter, this, [this, hint] { ShowHint(hint); });
     connect(b.button, &TButtonEX::OnMouseLeave, this, &TFormSearch::ClearStatusText);
   }
 }
 
-void TFormSearch::ShowHint(int n) { SetStatusText(Text(n)); }
+void TFormSearch::ShowHint(TextId id) { SetStatusText(Text(id)); }
 
 bool TFormSearch::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
@@ -247,82 +262,23 @@ bool TFormSearch::eventFilter(QObject* watched, QEvent* event) {
   } else if (type == QEvent::FocusIn || type == QEvent::MouseMove) {
     // The item-text edit keeps its suggestions open; the other edits close them.
     if (watched == VaretekstEdit) {
-      ShowHint(20);
+      ShowHint(TextId::HintItemTextEdit);
     } else if (watched == TypenrEdit || watched == ElnrEdit || watched == EANEdit) {
       IndexBox->hide();
-      ShowHint(watched == TypenrEdit ? 22 : watched == ElnrEdit ? 23 : 24);
+      ShowHint(watched == TypenrEdit ? TextId::HintTypeNumberEdit
+               : watched == ElnrEdit ? TextId::HintElNumberEdit
+                                     : TextId::HintEanEdit);
     } else if (type == QEvent::MouseMove &&
                (watched == AntalLbl || watched == AntalHitsLbl || watched == OrdreListeLbl ||
                 watched == AntalIOrdreLbl || watched == RabatKodeFilLbl)) {
-      ShowHint(41);
+      ShowHint(TextId::HintCounters);
     }
   }
   return TFormTemplate::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------------------------
-// Creation
-
-bool TFormSearch::FormCreate() {
-  // 1. The frame's own creation has run in TFormTemplate's constructor.
-  // 2. Numbers are written and read with the comma from here on.
-  UseCommaDecimalSeparator();
-
-  // 3. The settings store, and the text table: "KV.dat" in the working directory, or
-  // in the catalogue folder the settings name.
-  std::unique_ptr<QSettings> store = OpenSettingsStore();
-  const QString dataFolder =
-      store->value(QString::fromLatin1(kSettingsKey) + QStringLiteral("/CDdrev")).toString();
-  if (LoadTextTable(dataFolder).isEmpty()) {
-    // Without the table there is no text to show, so this one message is built in.
-    ShowMessage(MessageKind::Error,
-                QStringLiteral("The text table \"%1\" was found neither in %2 nor in \"%3\".")
-                    .arg(QString::fromLatin1(kTextTableFile),
-                         QDir::currentPath(), dataFolder));
-    RequestTermination();
-    return false;
-  }
-
-  // 4. Counters and the discount-code selector.
-  PlaceCounterControls();
-  // 5.
-  setWindowTitle(Text(0));
-
-  // 6. The folders; without the catalogue or image folder nothing can be shown.
-  LoadSettings(*store);
-  if (Folders.CdFolder.isEmpty() || Folders.BmpFolder.isEmpty()) {
-    ShowMessage(MessageKind::Information, Text(40));
-    RequestTermination();
-    return false;
-  }
-
-  // 7.
-  store.reset();
-  QString missing;
-  if (!LoadImages(&missing)) {
-    ShowMessage(MessageKind::Error,
-                Text(32, QStringLiteral("Cannot load the image file")) + QLatin1Char(' ') + missing);
-    RequestTermination();
-    return false;
-  }
-
-  // 8. The default discount codes.
-  RabatKoder.Reset();
-  if (LoadDiscountFile(DiscountFilePath(QString::fromLatin1(kDefaultDiscountName))) !=
-      DiscountFileStatus::Ok)
-    return false;  // LoadDiscountFile has told the user and asked the program to end
-
-  // 9.
-  if (!StartEngine()) {
-    ShowMessage(MessageKind::Warning, Text(39));
-    RequestTermination();
-    return false;
-  }
-
-  // 10.
-  SetCaptions();
-  return true;
-}
+// The parts of the window that wait for the start-up: counters, engine, captions
 
 void TFormSearch::PlaceCounterControls() {
   AntalLbl->PlaceAt(682, 160);
@@ -338,11 +294,9 @@ void TFormSearch::PlaceCounterControls() {
   RabatKodeFilComboBox->setCurrentIndex(0);
 }
 
-// Engine start-up: the engine wrapper opens the base in Folders.BaseFolder with a
-// private temporary folder, creates the session and the views, and the quantities are
-// reset. Answers false when the base cannot be opened. The grid gets its model here.
-bool TFormSearch::StartEngine() {
-  if (!::StartEngine(engine_, Folders.BaseFolder)) return false;
+// The grid gets its model over the started engine, and Escape can stop a search from here
+// on.
+void TFormSearch::ConnectEngine() {
   InstallEscapeProbe();
   // The window lives until the process ends; its engine folder goes when the program
   // quits.
@@ -351,7 +305,7 @@ bool TFormSearch::StartEngine() {
     engine_.TempDir.reset();
   });
   result_model_ = new TResultModel(*engine_.ResultView, *engine_.Marking, engine_.Quantities, this);
-  result_model_->Text = [](int n) { return Text(n); };
+  result_model_->Text = [](TextId id) { return Text(id); };
   result_model_->DiscountPercent = [](const QString& code) { return ::DiscountPercent(code); };
   connect(result_model_, &TResultModel::priceUnreadable, this,
           [this](const QString& price) { SetStatusText(QStringLiteral("Pris := ") + price); });
@@ -359,23 +313,22 @@ bool TFormSearch::StartEngine() {
   delegate->SetImages(Images.LBlaa, Images.MBlaa, Images.Dok);
   DrawGrid1->setItemDelegate(delegate);
   DrawGrid1->setModel(result_model_);
-  return true;
 }
 
 void TFormSearch::SetCaptions() {
-  Link->setText(Text(5));
-  Exit1->setText(Text(2));
-  File1->setTitle(Text(1));
-  SogBtn->SetCaption(Text(3));
-  SletAltBtn->SetCaption(Text(55));
-  TilOrdreBtn->SetCaption(Text(4));
-  VisOrdreBtn->SetCaption(Text(5));
-  SetLabelCaption(VaretekstLbl, Text(6));
-  SetLabelCaption(TypenrLbl, Text(8));
-  SetLabelCaption(ElNrLbl, Text(9));
-  SetLabelCaption(EAN13Lbl, Text(10));
-  AntalLbl->SetCaption(Text(53));
-  OrdreListeLbl->SetCaption(Text(52));
+  Link->setText(Text(TextId::ShowOrderList));
+  Exit1->setText(Text(TextId::ExitMenu));
+  File1->setTitle(Text(TextId::FileMenu));
+  SogBtn->SetCaption(Text(TextId::SearchButton));
+  SletAltBtn->SetCaption(Text(TextId::ClearAllButton));
+  TilOrdreBtn->SetCaption(Text(TextId::AddToOrderButton));
+  VisOrdreBtn->SetCaption(Text(TextId::ShowOrderList));
+  SetLabelCaption(VaretekstLbl, Text(TextId::ItemText));
+  SetLabelCaption(TypenrLbl, Text(TextId::TypeNumber));
+  SetLabelCaption(ElNrLbl, Text(TextId::ElNumber));
+  SetLabelCaption(EAN13Lbl, Text(TextId::Ean));
+  AntalLbl->SetCaption(Text(TextId::HitsFound));
+  OrdreListeLbl->SetCaption(Text(TextId::LinesInOrder));
   UpdateScrollBar();
 }
 
@@ -385,7 +338,7 @@ void TFormSearch::SetCaptions() {
 void TFormSearch::RabatKodeFilComboBoxDropDown() {
   const QString selected = RabatKodeFilComboBox->currentText();
   RabatKodeFilComboBox->clear();
-  const QStringList names = DiscountFileNames(Folders.CdFolder);
+  const QStringList names = DiscountFileNames(folders_.CdFolder);
   if (names.isEmpty()) {
     ShowMessage(MessageKind::Error, QStringLiteral("Rabattkod combobox fel!"));
     return;
@@ -396,7 +349,7 @@ void TFormSearch::RabatKodeFilComboBoxDropDown() {
 
 void TFormSearch::RabatKodeFilComboBoxChange() {
   RabatKoder.Reset();
-  LoadDiscountFile(DiscountFilePath(RabatKodeFilComboBox->currentText()));
+  LoadDiscountFile(DiscountFilePath(folders_.CdFolder, RabatKodeFilComboBox->currentText()));
   // The net prices on show change with the discounts.
   if (AntalHitsLbl->text() != QLatin1String("0")) {
     RepaintGrid();
@@ -484,7 +437,10 @@ void TFormSearch::RepaintGrid() {
 void TFormSearch::DrawGrid1MouseMove(int column, int row) {
   grid_column_under_mouse_ = column;
   grid_row_under_mouse_ = row;
-  static const int kHints[] = {25, 26, 27, 28, 29, 30, 31, 68, 61};
+  static const TextId kHints[] = {
+      TextId::HintMarkColumn,       TextId::HintItemTextColumn, TextId::HintQuantityColumn,
+      TextId::HintTypeNumberColumn, TextId::HintElNumberColumn, TextId::HintEanColumn,
+      TextId::HintPriceColumn,      TextId::HintDiscountCodeColumn, TextId::HintNetPriceColumn};
   if (column >= 0 && column < kGridColumns) ShowHint(kHints[column]);
 }
 
@@ -560,7 +516,7 @@ void TFormSearch::StoreQuantity() {
     // Emptied first: the message box takes the focus, and leaving the editor with a
     // text would store it again.
     AntalEdit->clear();
-    ShowMessage(MessageKind::Information, Text(35));
+    ShowMessage(MessageKind::Information, Text(TextId::QuantityNotWholeNumber));
     return;
   }
   engine_.Quantities.SetForHit(result_model_->HitOfRow(quantity_edit_row_), quantity);

@@ -2,14 +2,14 @@
 // (item text, type number, el. number, EAN); the hits show in the grid with their
 // quantity, gross price and net price after the selected discount-code file's discount.
 //
-// This unit lays the window out and runs its creation: texts, settings, images, the
-// default discount-code file, the engine start-up and the captions. Closing it ends the
-// program.
+// The window is made from what the start-up produced (CatalogStartup.h): it owns the
+// started engine and knows the folders. Closing it ends the program.
 #pragma once
 
 #include <cstdint>
 
-#include "EngineStartup.h"
+#include "CatalogStartup.h"
+#include "TextTable.h"
 #include "UnitTemplate.h"
 
 class QEvent;
@@ -37,10 +37,10 @@ class TFormSearch : public TFormTemplate {
   static constexpr int kGridRowPitch = 19;
   static constexpr int kGridColumnWidths[kGridColumns] = {19, 217, 47, 119, 73, 89, 81, 27, 74};
 
-  explicit TFormSearch(QWidget* parent = nullptr);
+  // start: the start-up's folders and started engine, which the window takes over.
+  explicit TFormSearch(TCatalogStart start, QWidget* parent = nullptr);
 
-  // True when every creation step ran; false when one of them ended the program.
-  bool Created() const { return created_; }
+  const FolderSettings& Folders() const { return folders_; }
 
   // The engine wrapper, base, session, result view, marks, index view and quantities.
   TEngineState& Engine() { return engine_; }
@@ -76,15 +76,16 @@ class TFormSearch : public TFormTemplate {
 
  private:
   void BuildLayout();
-  // The creation steps; answers false when a step asked the program to end.
-  bool FormCreate();
-  void PlaceCounterControls();   // creation step 4
-  bool StartEngine();            // creation step 9
-  void SetCaptions();            // creation step 10
+  // Places and shows the counters and the discount-code file selector.
+  void PlaceCounterControls();
+  // Gives the grid its model over the engine.
+  void ConnectEngine();
+  // Captions of the menu, buttons and labels from the text table.
+  void SetCaptions();
   // Hints shown in the status bar while the mouse is over a control.
   void WireHints();
-  // Shows text n in the status bar.
-  void ShowHint(int n);
+  // Shows a text in the status bar.
+  void ShowHint(TextId id);
 
   void ScrollBarScroll(int action);
   void DrawGrid1MouseDown(int column, int row, Qt::MouseButton button);
@@ -135,7 +136,7 @@ class TFormSearch : public TFormTemplate {
   QMenu* OrderMenu = nullptr;
 
  private:
-  bool created_ = false;
+  FolderSettings folders_;
   TEngineState engine_;
   TResultModel* result_model_ = nullptr;
   // Cell last found under the mouse (-1 outside the cells), and the grid row whose

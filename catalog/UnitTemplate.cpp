@@ -11,8 +11,9 @@
 #include <QScreen>
 #include <QStatusBar>
 
+#include "Messages.h"
+#include "TextTable.h"
 #include "UnitAbout.h"
-#include "UnitKVDiverse.h"
 #include "art/Artwork.h"
 
 TFormTemplate* FormTemplate = nullptr;
@@ -99,7 +100,7 @@ void TFormTemplate::closeEvent(QCloseEvent* event) {
 }
 
 void TFormTemplate::Exit1Click() {
-  if (AskYesNo(Text(54))) close();
+  if (AskYesNo(Text(TextId::AskEndProgram))) close();
 }
 
 void TFormTemplate::Om1Click() {

@@ -1,14 +1,15 @@
-// TremoraElectronic: the catalogue program's start. Creates the windows once, in a
-// fixed order, and runs the event loop until the main window (the search window)
-// closes.
+// TremoraElectronic: the catalogue program's start. Runs the start-up, creates the
+// windows once, in a fixed order, and runs the event loop until the main window (the
+// search window) closes.
 //
 //   TremoraElectronic [--settings FILE]
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include "CatalogStartup.h"
 #include "KvPrintUnit.h"
+#include "Messages.h"
 #include "UnitAbout.h"
-#include "UnitKVDiverse.h"
 #include "UnitOrder.h"
 #include "UnitSearch.h"
 #include "UnitTemplate.h"
@@ -28,19 +29,20 @@ int main(int argc, char** argv) {
   options.process(app);
   if (options.isSet(settings)) SetSettingsFile(options.value(settings));
 
-  // 1. The search window, the main window. Its creation reads the settings, the texts,
-  // the images and the discount codes and starts the engine; when one of them fails it
-  // has told the user and the program ends here.
-  FormSearch = new TFormSearch;
+  // The settings, texts, images and discount codes, and the engine; when one of them
+  // fails the user has been told and the program ends here.
+  std::unique_ptr<TCatalogStart> start = StartCatalog();
+  if (!start || TerminationRequested()) return TerminationExitCode();
+  const FolderSettings folders = start->Folders;
+
+  // The search window is the main window; it takes over the started engine.
+  FormSearch = new TFormSearch(std::move(*start));
   SetApplicationMainWindow(FormSearch);
-  if (TerminationRequested()) return TerminationExitCode();
-  // 2. The frame window itself: created, never shown.
+  // The frame window itself: created, never shown.
   FormTemplate = new TFormTemplate;
-  // 3. The order list window.
   FormOrder = new TFormOrder;
-  // 4. The about box.
-  FormAbout = new TFormAbout;
-  // 5. The print window (after the order list window, whose button look it uses).
+  FormAbout = new TFormAbout(folders.ImagePath(QString::fromLatin1(TFormAbout::kPictureFile)));
+  // The print window comes after the order list window, whose button look it uses.
   FormPrint = new TFormPrint(FormOrder);
 
   FormSearch->show();

@@ -21,7 +21,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "UnitKVDiverse.h"
+#include "CatalogSettings.h"
+#include "Messages.h"
 #include "UnitSearch.h"
 #include "art/Artwork.h"
 
@@ -90,8 +91,9 @@ int main(int argc, char** argv) {
 
   QElapsedTimer start;
   start.start();
-  TFormSearch window;
-  if (!window.Created()) return 4;
+  std::unique_ptr<TCatalogStart> started = StartCatalog();
+  if (!started) return 4;
+  TFormSearch window(std::move(*started));
   window.show();
   app.processEvents();
   std::printf("window created with the engine started in %.1f ms\n", start.nsecsElapsed() / 1e6);

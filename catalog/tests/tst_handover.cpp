@@ -8,10 +8,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "CatalogSettings.h"
 #include "DemoBase.h"
+#include "Messages.h"
 #include "ResultGrid.h"
 #include "ResultModel.h"
-#include "UnitKVDiverse.h"
 #include "UnitOrder.h"
 #include "UnitSearch.h"
 #include "art/Artwork.h"
@@ -44,8 +45,9 @@ class HandOverTest : public QObject {
     }
     SetSettingsFile(cd + "settings.ini");
     SetMessageHandler([this](MessageKind, const QString& text) { messages_ << text; });
-    search_ = std::make_unique<TFormSearch>();
-    QVERIFY2(search_->Created(), qPrintable(messages_.join('\n')));
+    std::unique_ptr<TCatalogStart> start = StartCatalog();
+    QVERIFY2(start, qPrintable(messages_.join('\n')));
+    search_ = std::make_unique<TFormSearch>(std::move(*start));
     FormOrder = new TFormOrder;
     search_->show();
     QVERIFY(QTest::qWaitForWindowExposed(search_.get()));

@@ -5,7 +5,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "UnitKVDiverse.h"
+#include "CatalogSettings.h"
+#include "Cp1252.h"
+#include "DiscountCodes.h"
+#include "Messages.h"
+#include "NumberFormat.h"
+#include "TextTable.h"
 
 namespace {
 
@@ -52,7 +57,7 @@ class TestKVDiverse : public QObject {
     TTextTable table;
     table.LoadFromBytes(Cp1252(QStringLiteral("000 SØG\r\n001 Tilføj til ordreliste\n02\r003 x\r\n")));
     QCOMPARE(table.Count(), 4);
-    QCOMPARE(table.Text(0), QStringLiteral("SØG"));
+    QCOMPARE(table.Text(TextId::WindowTitle), QStringLiteral("SØG"));
     QCOMPARE(table.Text(1), QStringLiteral("Tilføj til ordreliste"));
     QCOMPARE(table.Text(2), QString());  // shorter than the number prefix
     QCOMPARE(table.Text(3), QStringLiteral("x"));
@@ -60,7 +65,7 @@ class TestKVDiverse : public QObject {
     QCOMPARE(table.Text(-1, QStringLiteral("Ok")), QStringLiteral("Ok"));
     // Bytes 0x80 to 0x9F are where Windows-1252 differs from Latin-1.
     table.LoadFromBytes("000 \x80 5 \x96 \x9c\r\n");
-    QCOMPARE(table.Text(0), QStringLiteral("€ 5 – œ"));
+    QCOMPARE(table.Text(TextId::WindowTitle), QStringLiteral("€ 5 – œ"));
     QCOMPARE(ToCp1252(QStringLiteral("€ – œ")), QByteArray("\x80 \x96 \x9c"));
   }
 
@@ -70,14 +75,14 @@ class TestKVDiverse : public QObject {
     const QString previous = QDir::currentPath();
     QDir::setCurrent(work.path());
     QCOMPARE(LoadTextTable(data.path() + "/"), QDir(data.path()).absoluteFilePath("KV.dat"));
-    QCOMPARE(Text(0), QStringLiteral("from data"));
+    QCOMPARE(Text(TextId::WindowTitle), QStringLiteral("from data"));
     WriteFile(work.filePath("KV.dat"), "000 from work\n");
     QVERIFY(!LoadTextTable(data.path() + "/").isEmpty());
-    QCOMPARE(Text(0), QStringLiteral("from work"));
+    QCOMPARE(Text(TextId::WindowTitle), QStringLiteral("from work"));
     QFile::remove(work.filePath("KV.dat"));
     QVERIFY(LoadTextTable(QString()).isEmpty());
     QVERIFY(!TextTable);
-    QCOMPARE(Text(0, QStringLiteral("none")), QStringLiteral("none"));
+    QCOMPARE(Text(TextId::WindowTitle, QStringLiteral("none")), QStringLiteral("none"));
     QDir::setCurrent(previous);
   }
 
@@ -226,15 +231,15 @@ class TestKVDiverse : public QObject {
     const QString ini = dir.filePath("settings.ini");
     WriteFile(ini, "[Tremora Divuvera]\nCDdrev=\"/data/cat/\"\nBMPS=bmp/\nBASE=/data/base/\n");
     SetSettingsFile(ini);
-    LoadSettings(*OpenSettingsStore());
-    QCOMPARE(Folders.CdFolder, QStringLiteral("/data/cat/"));
-    QCOMPARE(Folders.BmpFolder, QStringLiteral("bmp/"));
-    QCOMPARE(Folders.BaseFolder, QStringLiteral("/data/base/"));
-    QCOMPARE(Folders.TempFolder, QString());  // absent: empty
-    QCOMPARE(ImagePath("Dok.bmp"), QStringLiteral("/data/cat/bmp/Dok.bmp"));
-    QCOMPARE(DiscountFilePath("Default"), QStringLiteral("/data/cat/Rabattkod Default.txt"));
+    const FolderSettings folders = ReadFolderSettings(*OpenSettingsStore());
+    QCOMPARE(folders.CdFolder, QStringLiteral("/data/cat/"));
+    QCOMPARE(folders.BmpFolder, QStringLiteral("bmp/"));
+    QCOMPARE(folders.BaseFolder, QStringLiteral("/data/base/"));
+    QCOMPARE(folders.TempFolder, QString());  // absent: empty
+    QCOMPARE(folders.ImagePath("Dok.bmp"), QStringLiteral("/data/cat/bmp/Dok.bmp"));
+    QCOMPARE(DiscountFilePath(folders.CdFolder, "Default"),
+             QStringLiteral("/data/cat/Rabattkod Default.txt"));
     SetSettingsFile(QString());
-    Folders = FolderSettings();
   }
 
   // Every shipped discount-code file loads and knows every code of the demo catalogue.

@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include "DemoBase.h"
+#include "DiscountCodes.h"
 #include "EngineStartup.h"
 #include "FakeLodex.h"
 #include "Marking.h"
@@ -10,7 +11,6 @@
 #include "OrderModel.h"
 #include "QuantityTable.h"
 #include "SearchQuery.h"
-#include "UnitKVDiverse.h"
 
 using namespace order;
 

@@ -1,6 +1,6 @@
 // The order grid's rules: merging, amounts, marks, deletion, totals and file lines.
+#include "DiscountCodes.h"
 #include "OrderModel.h"
-#include "UnitKVDiverse.h"
 
 #include <QTest>
 

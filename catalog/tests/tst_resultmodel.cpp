@@ -24,7 +24,7 @@ class ResultModelTest : public QObject {
       view.PageLength = 15;
       view.Table = 0;
       view.Refresh();
-      model.Text = [](int n) { return QStringLiteral("text %1").arg(n); };
+      model.Text = [](TextId id) { return QStringLiteral("text %1").arg(static_cast<int>(id)); };
       model.DiscountPercent = [](const QString& code) { return code.trimmed() == "10" ? 10.0 : 0.0; };
     }
     QString Cell(int column, int row) const {

@@ -13,11 +13,14 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include "CatalogSettings.h"
 #include "DemoBase.h"
+#include "DiscountCodes.h"
 #include "Marking.h"
+#include "Messages.h"
 #include "ResultGrid.h"
 #include "ResultModel.h"
-#include "UnitKVDiverse.h"
+#include "TextTable.h"
 #include "UnitOrder.h"
 #include "UnitSearch.h"
 #include "art/Artwork.h"
@@ -122,8 +125,9 @@ class SearchWindowTest : public QObject {
     }
     SetSettingsFile(ini);
     SetMessageHandler([this](MessageKind, const QString& text) { messages_ << text; });
-    window_ = std::make_unique<TFormSearch>();
-    QVERIFY2(window_->Created(), qPrintable(messages_.join('\n')));
+    std::unique_ptr<TCatalogStart> start = StartCatalog();
+    QVERIFY2(start, qPrintable(messages_.join('\n')));
+    window_ = std::make_unique<TFormSearch>(std::move(*start));
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
   }
@@ -294,7 +298,7 @@ class SearchWindowTest : public QObject {
     EnterQuantity(3, QStringLiteral("-5"));
     QCOMPARE(Cell(TResultModel::kQuantityColumn, 3), QStringLiteral("1"));
     EnterQuantity(3, QStringLiteral("abc"));
-    QCOMPARE(messages_, QStringList{Text(35)});
+    QCOMPARE(messages_, QStringList{Text(TextId::QuantityNotWholeNumber)});
     QVERIFY(Quantity()->isVisible());
     QCOMPARE(Quantity()->text(), QString());
     QCOMPARE(Cell(TResultModel::kQuantityColumn, 3), QStringLiteral("1"));

@@ -12,11 +12,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ButtonEX.h"
 #include "base_builder.h"
+#include "ButtonEX.h"
+#include "CatalogImages.h"
+#include "CatalogSettings.h"
 #include "demo_catalog.h"
+#include "DiscountCodes.h"
+#include "Messages.h"
+#include "TextTable.h"
 #include "UnitAbout.h"
-#include "UnitKVDiverse.h"
 #include "UnitSearch.h"
 #include "UnitTemplate.h"
 #include "art/Artwork.h"
@@ -90,10 +94,13 @@ class TestShell : public QObject {
   QString previous_dir_;
   QTemporaryDir empty_dir_;  // a working folder without KV.dat
 
+  // Runs the start-up on the folder's settings and makes the search window from it;
+  // null when the start-up ended the program.
   std::unique_ptr<TFormSearch> CreateSearch(const CatalogueFolder& folder, const QString& cd,
                                             const QString& bmps) {
     SetSettingsFile(folder.WriteSettings(cd, bmps));
-    return std::make_unique<TFormSearch>();
+    std::unique_ptr<TCatalogStart> start = StartCatalog();
+    return start ? std::make_unique<TFormSearch>(std::move(*start)) : nullptr;
   }
 
  private slots:
@@ -126,7 +133,6 @@ class TestShell : public QObject {
     SetSettingsFile(QString());
     ClearTerminationRequest();
     FreeTextTable();
-    Folders = FolderSettings();
     QDir::setCurrent(previous_dir_);
   }
 
@@ -134,14 +140,14 @@ class TestShell : public QObject {
     CatalogueFolder folder;
     auto search = CreateSearch(folder, folder.Root(), "bmp/");
     QVERIFY(messages_.isEmpty());
-    QVERIFY(search->Created());
+    QVERIFY(search);
     QVERIFY(!TerminationRequested());
     // Texts come from the catalogue folder's KV.dat.
-    QCOMPARE(search->windowTitle(), Text(0));
+    QCOMPARE(search->windowTitle(), Text(TextId::WindowTitle));
     QCOMPARE(search->findChild<TButtonEX*>("SogBtn")->Caption(), QStringLiteral("SØG"));
-    QCOMPARE(search->findChild<TButtonEX*>("SletAltBtn")->Caption(), Text(55));
-    QCOMPARE(search->menuBar()->actions().at(0)->text(), Text(1));
-    QCOMPARE(search->menuBar()->actions().at(1)->text(), Text(5));
+    QCOMPARE(search->findChild<TButtonEX*>("SletAltBtn")->Caption(), Text(TextId::ClearAllButton));
+    QCOMPARE(search->menuBar()->actions().at(0)->text(), Text(TextId::FileMenu));
+    QCOMPARE(search->menuBar()->actions().at(1)->text(), Text(TextId::ShowOrderList));
     QCOMPARE(search->menuBar()->actions().at(2)->text(), QStringLiteral("&?"));
     // The default discount codes and the images are loaded.
     QVERIFY(DiscountPercent("K1") > 0);
@@ -172,14 +178,14 @@ class TestShell : public QObject {
     // Entering an edit shows its hint.
     QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
     QApplication::sendEvent(typeNumber, &focus);
-    QCOMPARE(search->StatusText(), Text(22));
+    QCOMPARE(search->StatusText(), Text(TextId::HintTypeNumberEdit));
     QApplication::sendEvent(itemText, &focus);
-    QCOMPARE(search->StatusText(), Text(20));
+    QCOMPARE(search->StatusText(), Text(TextId::HintItemTextEdit));
     // The right-aligned counter captions end where their layout captions ended, clear
     // of the counters at x = 757.
     int captions = 0;
     for (QLabel* label : search->findChildren<QLabel*>()) {
-      if (label->text() != Text(53) && label->text() != Text(52)) continue;
+      if (label->text() != Text(TextId::HitsFound) && label->text() != Text(TextId::LinesInOrder)) continue;
       ++captions;
       QVERIFY(label->geometry().right() < 757);
       QVERIFY(label->geometry().right() > 730);
@@ -203,9 +209,9 @@ class TestShell : public QObject {
                                withBmps ? QStringLiteral("bmp/") : QString());
     QCOMPARE(messages_.size(), 1);
     QCOMPARE(messages_[0].kind, MessageKind::Information);
-    QCOMPARE(messages_[0].text, Text(40));
+    QCOMPARE(messages_[0].text, Text(TextId::FoldersNotSet));
     QVERIFY(TerminationRequested());
-    QVERIFY(!search->Created());
+    QVERIFY(!search);
   }
 
   void missingTextTableEndsTheProgram() {
@@ -225,7 +231,7 @@ class TestShell : public QObject {
     QVERIFY2(messages_[0].text.endsWith(folder.Path("bmp/MBlaa.bmp")),
              qPrintable(messages_[0].text));
     QVERIFY(TerminationRequested());
-    QVERIFY(!search->Created());
+    QVERIFY(!search);
   }
 
   void malformedDefaultDiscountFileEndsTheProgram() {
@@ -236,7 +242,7 @@ class TestShell : public QObject {
     file.close();
     auto search = CreateSearch(folder, folder.Root(), "bmp/");
     QCOMPARE(messages_.size(), 1);
-    QCOMPARE(messages_[0].text, Text(64) + " " + folder.Path("Rabattkod Default.txt") + ")");
+    QCOMPARE(messages_[0].text, Text(TextId::InvalidFileLine) + " " + folder.Path("Rabattkod Default.txt") + ")");
     QVERIFY(TerminationRequested());
   }
 
@@ -271,7 +277,7 @@ class TestShell : public QObject {
     search->show();
     answer_ = false;
     search->Exit1Click();
-    QCOMPARE(questions_, QList<QString>{Text(54)});
+    QCOMPARE(questions_, QList<QString>{Text(TextId::AskEndProgram)});
     QVERIFY(search->isVisible());
     answer_ = true;
     search->Exit1Click();
@@ -304,20 +310,17 @@ class TestShell : public QObject {
 
   void aboutBoxPictureAndCloseLabel() {
     CatalogueFolder folder;
-    Folders.CdFolder = folder.Root();
-    Folders.BmpFolder = "bmp/";
-    TFormAbout withFile;
+    TFormAbout withFile(folder.Path(QStringLiteral("bmp/") + TFormAbout::kPictureFile));
     QVERIFY(withFile.PictureFromFile());
     QCOMPARE(withFile.size(), QSize(319, 233));
-    Folders.BmpFolder = "nowhere/";
-    TFormAbout builtIn;
+    TFormAbout builtIn(folder.Path(QStringLiteral("nowhere/") + TFormAbout::kPictureFile));
     QVERIFY(!builtIn.PictureFromFile());
 
     auto* label = builtIn.findChild<TAboutCloseLabel*>();
     QCOMPARE(label->LabelText(), QStringLiteral("Ok"));  // no text table
     QCOMPARE(label->LabelPosition(), QPoint(26, 2));
     LoadTextTable(folder.Root());
-    QCOMPARE(label->LabelText(), Text(51));
+    QCOMPARE(label->LabelText(), Text(TextId::AboutClose));
     QCOMPARE(label->LabelPosition(), QPoint(18, 2));
 
     builtIn.show();
@@ -328,7 +331,7 @@ class TestShell : public QObject {
   void screenshots() {
     CatalogueFolder folder;
     auto search = CreateSearch(folder, folder.Root(), "bmp/");
-    QVERIFY(search->Created());
+    QVERIFY(search);
     QVERIFY(QDir().mkpath(QStringLiteral(CATALOG_SCREENSHOT_DIR)));
     const QDir out(QStringLiteral(CATALOG_SCREENSHOT_DIR));
     search->setWindowState(Qt::WindowNoState);

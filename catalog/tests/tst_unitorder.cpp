@@ -15,9 +15,13 @@
 #include <QTest>
 
 #include "ButtonEX.h"
+#include "Cp1252.h"
+#include "DiscountCodes.h"
 #include "KvPrintUnit.h"
+#include "Messages.h"
+#include "NumberFormat.h"
 #include "ReadOnlyFolder.h"
-#include "UnitKVDiverse.h"
+#include "TextTable.h"
 #include "UnitOrder.h"
 
 using namespace order;

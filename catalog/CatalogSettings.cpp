@@ -1,0 +1,51 @@
+#include "CatalogSettings.h"
+
+#include <QSettings>
+
+namespace {
+
+// The file named with --settings; empty for the platform's store.
+QString g_settings_file;
+
+QString ReadValue(QSettings& store, const char* name, const QString& fallback = QString()) {
+  return store.value(QString::fromLatin1(kSettingsKey) + QLatin1Char('/') +
+                         QString::fromLatin1(name),
+                     fallback)
+      .toString();
+}
+
+}  // namespace
+
+void SetSettingsFile(const QString& path) { g_settings_file = path; }
+
+QString SettingsLocation() { return OpenSettingsStore()->fileName(); }
+
+std::unique_ptr<QSettings> OpenSettingsStore() {
+  if (!g_settings_file.isEmpty())
+    return std::make_unique<QSettings>(g_settings_file, QSettings::IniFormat);
+#ifdef Q_OS_WIN
+  // The values sit in a key of their own directly under HKEY_CLASSES_ROOT.
+  return std::make_unique<QSettings>(QStringLiteral("HKEY_CLASSES_ROOT"),
+                                     QSettings::NativeFormat);
+#else
+  return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                     QStringLiteral("Tremora"),
+                                     QStringLiteral("TremoraElectronic"));
+#endif
+}
+
+FolderSettings ReadFolderSettings(QSettings& store) {
+  FolderSettings folders;
+  folders.CdFolder = ReadValue(store, kFolderKeys[0]);
+  folders.BmpFolder = ReadValue(store, kFolderKeys[1]);
+  folders.BaseFolder = ReadValue(store, kFolderKeys[2]);
+  folders.TempFolder = ReadValue(store, kFolderKeys[3]);
+  return folders;
+}
+
+QStringList ReadFirmAddress(QSettings& store) {
+  QStringList lines;
+  for (const FirmAddressSetting& setting : kFirmAddressSettings)
+    lines << ReadValue(store, setting.key, QString::fromUtf8(setting.fallback));
+  return lines;
+}

@@ -1,0 +1,58 @@
+// The program's settings: the four folder values and the firm address lines of the
+// printout, all in the group "Tremora Divuvera" of one settings store. The store is the
+// file given with --settings, else the platform's own (the registry on Windows, an INI
+// file in the user's config folder).
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QSettings;
+
+// The settings group that holds every value below.
+inline constexpr char kSettingsKey[] = "Tremora Divuvera";
+
+// Folder values exactly as stored. File names are appended to them without a separator,
+// so each ends with '/' where one is needed ("BMPS" is appended to "CDdrev").
+struct FolderSettings {
+  QString CdFolder;    // "CDdrev": text table, discount-code files, start of the image folder
+  QString BmpFolder;   // "BMPS": image folder below CdFolder
+  QString BaseFolder;  // "BASE": the engine's base directory
+  QString TempFolder;  // "TEMP": read and kept
+
+  // CdFolder + BmpFolder: the folder the images are read from.
+  QString ImageFolder() const { return CdFolder + BmpFolder; }
+  // ImageFolder() + name.
+  QString ImagePath(const QString& fileName) const { return ImageFolder() + fileName; }
+};
+
+// The value names of the four folders, in the order of FolderSettings.
+inline constexpr const char* kFolderKeys[] = {"CDdrev", "BMPS", "BASE", "TEMP"};
+
+// The printout's three firm address lines: value name and the line used when the
+// settings have none.
+struct FirmAddressSetting {
+  const char* key;
+  const char* fallback;  // UTF-8
+};
+inline constexpr FirmAddressSetting kFirmAddressSettings[] = {
+    {"FirmaPostboks", "Postboks 117"},
+    {"FirmaPostnrBy", "2605 Brøndby"},
+    {"FirmaFax", "Fax 43 96 00 01 / 43 96 00 02"},
+};
+
+// Names the settings file to use instead of the user's default one (--settings FILE).
+// An empty name goes back to the default.
+void SetSettingsFile(const QString& path);
+// Where the settings are read from: the file given by SetSettingsFile, else the
+// platform's store.
+QString SettingsLocation();
+// Opens the settings store. Every reader and writer of the settings goes through here.
+std::unique_ptr<QSettings> OpenSettingsStore();
+
+// The four folder values (empty when absent).
+FolderSettings ReadFolderSettings(QSettings& store);
+// The three firm address lines, each its fallback when absent.
+QStringList ReadFirmAddress(QSettings& store);

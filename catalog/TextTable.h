@@ -1,0 +1,103 @@
+// The program's numbered user-interface texts ("KV.dat"): text n is line n of the file,
+// without the line's first four characters. The file is Windows-1252. Translations are
+// other KV.dat files with the same numbering.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+inline constexpr char kTextTableFile[] = "KV.dat";
+
+// The numbers of the texts the program shows. A number is the line of the text in every
+// translation, so the values never change.
+enum class TextId : int {
+  WindowTitle = 0,
+  FileMenu = 1,
+  ExitMenu = 2,
+  SearchButton = 3,           // also the order window's link back to the search
+  AddToOrderButton = 4,
+  ShowOrderList = 5,          // button and menu entry
+  ItemText = 6,               // edit label and column heading
+  Quantity = 7,
+  TypeNumber = 8,
+  ElNumber = 9,
+  Ean = 10,
+  Gross = 11,
+  Net = 12,
+  Total = 13,
+  OpenButton = 15,
+  SaveButton = 16,
+  PrintButton = 17,
+  HintItemTextEdit = 20,
+  HintTypeNumberEdit = 22,
+  HintElNumberEdit = 23,
+  HintEanEdit = 24,
+  HintMarkColumn = 25,
+  HintItemTextColumn = 26,
+  HintQuantityColumn = 27,
+  HintTypeNumberColumn = 28,
+  HintElNumberColumn = 29,
+  HintEanColumn = 30,
+  HintPriceColumn = 31,
+  ImageUnreadable = 32,
+  QuantityNotWholeNumber = 35,
+  HintAddToOrderButton = 36,
+  HintShowOrderListButton = 37,
+  HintSearchButton = 38,
+  BaseUnavailable = 39,
+  FoldersNotSet = 40,
+  HintCounters = 41,
+  HintBackToSearchButton = 42,
+  HintSaveButton = 43,
+  HintOpenButton = 44,
+  HintPrintButton = 45,
+  HintDeleteLinesButton = 47,
+  HintOrderMarkColumn = 49,
+  DeleteLinesButton = 50,
+  AboutClose = 51,
+  LinesInOrder = 52,
+  HitsFound = 53,
+  AskEndProgram = 54,
+  ClearAllButton = 55,
+  CloseButton = 56,
+  PrinterLabel = 57,
+  CopiesLabel = 58,
+  HintClearAllButton = 59,
+  NetPriceHeading = 60,
+  HintNetPriceColumn = 61,
+  HintGrossAmountColumn = 62,
+  HintNetAmountColumn = 63,
+  InvalidFileLine = 64,       // ends in an open "(file:" that the caller closes
+  FileUnreadable = 65,
+  FileEmpty = 66,
+  DiscountCodeHeading = 67,
+  HintDiscountCodeColumn = 68,
+};
+
+class TTextTable {
+ public:
+  bool LoadFromFile(const QString& path);
+  void LoadFromBytes(const QByteArray& bytes);
+  int Count() const { return texts_.size(); }
+  bool Has(int n) const { return n >= 0 && n < texts_.size(); }
+  // Text n, or the fallback when the table has no entry n.
+  QString Text(int n, const QString& fallback = QString()) const;
+  QString Text(TextId id, const QString& fallback = QString()) const {
+    return Text(static_cast<int>(id), fallback);
+  }
+
+ private:
+  QStringList texts_;
+};
+
+// The process's table; null before LoadTextTable and after FreeTextTable.
+extern std::unique_ptr<TTextTable> TextTable;
+
+// Loads "KV.dat" from the working directory, or failing that from dataFolder. Answers
+// the path used, or an empty string when neither holds a readable file.
+QString LoadTextTable(const QString& dataFolder);
+void FreeTextTable();
+// The text of the process's table, or the fallback when there is none.
+QString Text(TextId id, const QString& fallback = QString());
