@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base_export.h"
 #include "encoding.h"
 #include "lodex32.h"
 #include "lodex32_errors.h"
@@ -33,7 +34,11 @@ const char kHelp[] =
     "  search FIELD QUERY        print the hit count and the first hits' data fields\n"
     "  words FIELD PREFIX        list index words of FIELD from PREFIX on, with the\n"
     "                            number of records of each\n"
-    "  schema                    show the tables and the data, search and sort fields\n"
+    "  schema                    show the tables and the data, search and sort fields;\n"
+    "                            with --json the schema file lodex-build reads\n"
+    "  export                    write every record with every data field, a header row\n"
+    "                            of field names first (and a table column when the base\n"
+    "                            has more than one table)\n"
     "\n"
     "FIELD is a search field's number or name (any letter case); see 'schema'.\n"
     "\n"
@@ -59,6 +64,13 @@ const char kHelp[] =
     "  --temp DIR       keep the engine's temporary files in DIR (default: a fresh\n"
     "                   directory, removed on exit)\n"
     "  --raw            texts are Windows-1252 bytes both ways (default: UTF-8)\n"
+    "  --json           count, search, words, schema: one JSON document on standard\n"
+    "                   output; errors as a JSON object on standard error\n"
+    "  --format F       export: tsv (default), csv or jsonl (one JSON object per\n"
+    "                   record); schema --json: the delimiter of such a table\n"
+    "  --table NAME     export: only the records of this table\n"
+    "  --encoding E     export, schema --json: utf-8 (default) or windows-1252\n"
+    "  --out FILE       export, schema --json: write to FILE instead of standard output\n"
     "  --time           print the time of each step on standard error\n"
     "  --help           show this text\n"
     "\n"
@@ -67,6 +79,15 @@ const char kHelp[] =
 const char* ErrorName(int32_t code) {
   if (const Lodex32ErrorInfo* error = Lodex32FindError(code)) return error->text;
   return code <= LODEX32_FAULT_LIMIT ? "engine fault" : "engine error";
+}
+
+// Errors go out as a JSON object when the output is JSON.
+bool g_json_errors = false;
+
+// The code's name in the engine's list of codes ("ERROR_BadField"); faults have none.
+std::string ErrorCodeName(int32_t code) {
+  const Lodex32ErrorInfo* error = Lodex32FindError(code);
+  return error ? error->name : ErrorName(code);
 }
 
 struct Options {
@@ -78,14 +99,21 @@ struct Options {
   std::string sort_field;
   long limit = -1;
   bool tsv = false, desc = false, any = false, prefix = false, raw = false, time = false;
+  bool json = false;
+  lodex::tools::TableFormat format = lodex::tools::TableFormat::kTsv;
+  std::optional<std::string> table;
+  std::string encoding = "utf-8";
+  std::string out_file;
 };
 
 // Thrown to end the program with a message, once the temporary files are cleaned up.
+// code is the engine's error code when the engine refused, else 0.
 struct Failure {
   std::string message;
+  int32_t code = 0;
 };
 
-[[noreturn]] void Fail(const std::string& message) { throw Failure{message}; }
+[[noreturn]] void Fail(const std::string& message, int32_t code = 0) { throw Failure{message, code}; }
 
 [[noreturn]] void FailUsage(const std::string& message) {
   throw Failure{message + "\n(see lodex --help)"};
@@ -94,7 +122,7 @@ struct Failure {
 // Answers value, or ends the program when the engine answered an error.
 int32_t Check(int32_t value, const std::string& step) {
   if (value < 0) {
-    Fail(step + ": " + ErrorName(value) + " (" + std::to_string(value) + ")");
+    Fail(step + ": " + ErrorName(value) + " (" + std::to_string(value) + ")", value);
   }
   return value;
 }
@@ -182,6 +210,26 @@ Options ParseArgs(int argc, char** argv) {
       o.raw = true;
     } else if (a == "--time") {
       o.time = true;
+    } else if (a == "--json") {
+      o.json = true;
+    } else if (a == "--format") {
+      const std::string f = value("--format");
+      if (f == "tsv") o.format = lodex::tools::TableFormat::kTsv;
+      else if (f == "csv") o.format = lodex::tools::TableFormat::kCsv;
+      else if (f == "jsonl") o.format = lodex::tools::TableFormat::kJsonLines;
+      else FailUsage("--format is tsv, csv or jsonl, not '" + f + "'");
+    } else if (a == "--table") {
+      o.table = value("--table");
+    } else if (a == "--encoding") {
+      o.encoding = value("--encoding");
+      std::transform(o.encoding.begin(), o.encoding.end(), o.encoding.begin(),
+                     [](unsigned char c) { return std::tolower(c); });
+      if (o.encoding == "utf8") o.encoding = "utf-8";
+      if (o.encoding == "cp1252") o.encoding = "windows-1252";
+      if (o.encoding != "utf-8" && o.encoding != "windows-1252")
+        FailUsage("--encoding is utf-8 or windows-1252, not '" + o.encoding + "'");
+    } else if (a == "--out") {
+      o.out_file = value("--out");
     } else {
       FailUsage("unknown option " + a);
     }
@@ -191,8 +239,9 @@ Options ParseArgs(int argc, char** argv) {
   o.command = positional[1];
   o.args.assign(positional.begin() + 2, positional.end());
 
-  const size_t want = o.command == "schema" ? 0 : 2;
-  if (o.command != "count" && o.command != "search" && o.command != "words" && o.command != "schema") {
+  const size_t want = o.command == "schema" || o.command == "export" ? 0 : 2;
+  if (o.command != "count" && o.command != "search" && o.command != "words" && o.command != "schema" &&
+      o.command != "export") {
     FailUsage("unknown command '" + o.command + "'");
   }
   if (o.args.size() != want) {
@@ -201,6 +250,15 @@ Options ParseArgs(int argc, char** argv) {
   }
   if (!o.sort_field.empty() && o.command != "search") FailUsage("--sort goes with 'search'");
   if (o.desc && o.sort_field.empty()) FailUsage("--desc goes with --sort");
+  const bool writes_table = o.command == "export" || (o.command == "schema" && o.json);
+  if (o.json && o.command == "export") FailUsage("export writes JSON with --format jsonl");
+  if (o.table && o.command != "export") FailUsage("--table goes with 'export'");
+  if (!o.out_file.empty() && !writes_table) FailUsage("--out goes with 'export' and 'schema --json'");
+  if (o.format != lodex::tools::TableFormat::kTsv && !writes_table)
+    FailUsage("--format goes with 'export' and 'schema --json'");
+  if (o.format == lodex::tools::TableFormat::kJsonLines && o.encoding != "utf-8")
+    FailUsage("JSON Lines are UTF-8; --encoding windows-1252 goes with tsv and csv");
+  if (o.json && o.tsv) FailUsage("give --json or --tsv, not both");
   return o;
 }
 
@@ -212,11 +270,12 @@ int32_t ResolveField(int32_t base, const std::string& given, int32_t kind, const
   if (!given.empty() && *end == '\0') {
     const int32_t index = kind == 1 ? APISearchfieldIndex(base, static_cast<int32_t>(number))
                                     : APISortfieldIndex(base, static_cast<int32_t>(number));
-    if (number < 0 || number > 0xFFFF || index < 0) Fail(std::string("no ") + what + " number " + given);
+    if (number < 0 || number > 0xFFFF || index < 0)
+      Fail(std::string("no ") + what + " number " + given, ERROR_BadField);
     return static_cast<int32_t>(number);
   }
   const int32_t found = APINameToNumber(base, cp.ToEngine(given).c_str(), kind);
-  if (found < 0) Fail(std::string("no ") + what + " named '" + given + "'");
+  if (found < 0) Fail(std::string("no ") + what + " named '" + given + "'", found);
   return found;
 }
 
@@ -350,6 +409,51 @@ void PrintSchema(int32_t base, const Codepage& cp) {
   }
 }
 
+// The table that holds a hit: in sorted order through the sorted list's bit, else
+// from the tables' hit ranges.
+int32_t TableOfHit(int32_t base, int32_t session, int32_t hit, bool sorted) {
+  const int32_t tables = APITableCount(base);
+  if (sorted) {
+    const int32_t bit = Check(APIBitmapentryFromListentry(session, hit), "fetch");
+    int32_t t = 0;
+    while (t + 1 < tables && APITableFirstBit(session, t + 1) <= bit) ++t;
+    return t;
+  }
+  for (int32_t t = 0; t < tables; ++t) {
+    const int32_t first = APITableFirstHit(session, t);
+    if (hit >= first && hit < first + APITableHitCount(session, t)) return t;
+  }
+  return 0;
+}
+
+void PrintJson(const lodex::tools::Json& doc) { std::printf("%s\n", lodex::tools::JsonText(doc).c_str()); }
+
+lodex::tools::Json FieldJson(int32_t number, const char* name) {
+  lodex::tools::Json field;
+  field["number"] = number;
+  field["name"] = lodex::tools::ToUtf8(name);
+  return field;
+}
+
+void PrintHitsJson(const Options& o, int32_t base, int32_t session, int32_t hits, StepTimer& timer) {
+  const int32_t field = ResolveField(base, o.args[0], 1, Codepage(o.raw));
+  const auto columns = lodex::tools::MakeExportColumns(base);
+  lodex::tools::Json doc;
+  doc["search_field"] = FieldJson(field, APISearchfieldName(base, APISearchfieldIndex(base, field)));
+  doc["query"] = o.raw ? lodex::tools::ToUtf8(o.args[1].c_str()) : o.args[1];
+  doc["hits"] = hits;
+  const long limit = o.limit < 0 ? 10 : o.limit;
+  const int32_t shown = static_cast<int32_t>(std::min<long>(hits, limit));
+  doc["records"] = lodex::tools::Json::array();
+  for (int32_t hit = 0; hit < shown; ++hit) {
+    Check(APIFetchRecord(session, hit), "fetch");
+    const int32_t table = TableOfHit(base, session, hit, !o.sort_field.empty());
+    doc["records"].push_back(lodex::tools::RecordJson(session, columns, APITableName(base, table)));
+  }
+  timer.Lap("fetch");
+  PrintJson(doc);
+}
+
 void PrintHits(const Options& o, int32_t base, int32_t session, const Codepage& cp, StepTimer& timer) {
   const int32_t hits = Check(APIHitCount(session), "count");
   if (!o.sort_field.empty()) {
@@ -359,6 +463,10 @@ void PrintHits(const Options& o, int32_t base, int32_t session, const Codepage& 
     timer.Lap("sort");
   }
 
+  if (o.json) {
+    PrintHitsJson(o, base, session, hits, timer);
+    return;
+  }
   const int32_t fields = Check(APIDatafieldCount(base), "schema");
   std::vector<int32_t> numbers;
   std::vector<std::vector<std::string>> rows(1);
@@ -401,12 +509,99 @@ void PrintWords(const Options& o, int32_t base, int32_t session, const Codepage&
                        entries.data()),
       "words");
   timer.Lap("words");
+  if (o.json) {
+    lodex::tools::Json doc;
+    doc["search_field"] = FieldJson(field, APISearchfieldName(base, APISearchfieldIndex(base, field)));
+    doc["from"] = o.raw ? lodex::tools::ToUtf8(o.args[1].c_str()) : o.args[1];
+    doc["words"] = lodex::tools::Json::array();
+    for (int32_t i = 0; i < written; ++i) {
+      const char* entry = entries.data() + static_cast<size_t>(i) * kEntryBytes;
+      int32_t count = 0;
+      std::memcpy(&count, entry + 256, sizeof count);
+      lodex::tools::Json word;
+      word["word"] = lodex::tools::ToUtf8(std::string(entry, strnlen(entry, 256)).c_str());
+      word["count"] = count;
+      doc["words"].push_back(std::move(word));
+    }
+    PrintJson(doc);
+    return;
+  }
   for (int32_t i = 0; i < written; ++i) {
     const char* entry = entries.data() + static_cast<size_t>(i) * kEntryBytes;
     int32_t count = 0;
     std::memcpy(&count, entry + 256, sizeof count);
     std::printf("%s\t%d\n", cp.FromEngine(std::string(entry, strnlen(entry, 256)).c_str()).c_str(), count);
   }
+}
+
+// Standard output, or the --out file (written whole or not at all).
+class Output {
+ public:
+  explicit Output(const std::string& path) : path_(path) {
+    if (path_.empty()) {
+      file_ = stdout;
+      return;
+    }
+    temp_ = path_ + ".partial";
+    file_ = std::fopen(temp_.c_str(), "wb");
+    if (!file_) Fail("cannot write " + temp_ + ": " + std::strerror(errno));
+  }
+  ~Output() {
+    if (file_ && file_ != stdout) {
+      std::fclose(file_);
+      std::remove(temp_.c_str());
+    }
+  }
+  std::FILE* file() const { return file_; }
+  void Finish() {
+    if (file_ == stdout) {
+      if (std::fflush(stdout) != 0) Fail("cannot write the standard output");
+      return;
+    }
+    const bool ok = std::fflush(file_) == 0 && !std::ferror(file_);
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!ok || !closed || std::rename(temp_.c_str(), path_.c_str()) != 0) {
+      std::remove(temp_.c_str());
+      Fail("cannot write " + path_ + ": " + std::strerror(errno));
+    }
+  }
+
+ private:
+  std::string path_, temp_;
+  std::FILE* file_ = nullptr;
+};
+
+void WriteSchemaJson(const Options& o, int32_t base) {
+  const auto columns = lodex::tools::MakeExportColumns(base);
+  std::vector<lodex::tools::LeftOut> left_out;
+  const auto schema = lodex::tools::BaseSchemaJson(base, columns, o.format, o.encoding, &left_out);
+  for (const auto& l : left_out) {
+    std::fprintf(stderr, "lodex: %s %d \"%s\" is left out of the schema: %s\n", l.kind.c_str(), l.number,
+                 l.name.c_str(), l.why.c_str());
+  }
+  Output out(o.out_file);
+  const std::string text = lodex::tools::JsonText(schema) + "\n";
+  if (std::fwrite(text.data(), 1, text.size(), out.file()) != text.size()) Fail("cannot write " + o.out_file);
+  out.Finish();
+}
+
+void Export(const Options& o, int32_t base, int32_t session) {
+  lodex::tools::ExportRequest request;
+  request.format = o.format;
+  request.utf8 = o.encoding == "utf-8";
+  if (o.table) {
+    const std::string wanted = o.raw ? *o.table : Codepage(false).ToEngine(*o.table);
+    for (int32_t t = 0, n = APITableCount(base); t < n; ++t)
+      if (wanted == APITableName(base, t)) request.table = t;
+    if (request.table < 0) Fail("no table named '" + *o.table + "'", ERROR_BadTable);
+  }
+  Output out(o.out_file);
+  const int32_t written = lodex::tools::ExportRecords(base, session, lodex::tools::MakeExportColumns(base),
+                                                      request, out.file());
+  if (written == lodex::tools::kWriteFailed) Fail("cannot write " + (o.out_file.empty() ? "the standard output" : o.out_file));
+  Check(written, "export");
+  out.Finish();
 }
 
 }  // namespace
@@ -424,15 +619,29 @@ int Run(int argc, char** argv) {
                              "open " + o.base_dir);
   timer.Lap("open");
 
-  if (o.command == "schema") {
+  if (o.command == "schema" && o.json) {
+    WriteSchemaJson(o, base);
+  } else if (o.command == "schema") {
     PrintSchema(base, cp);
+  } else if (o.command == "export") {
+    const int32_t session = Check(APICreateSession(base), "session");
+    Export(o, base, session);
+    timer.Lap("export");
+    APIDestroySession(session);
   } else {
     const int32_t session = Check(APICreateSession(base), "session");
     if (o.command == "words") {
       PrintWords(o, base, session, cp, timer);
     } else {
       RunQuery(o, base, session, cp, timer);
-      if (o.command == "count") {
+      if (o.command == "count" && o.json) {
+        const int32_t field = ResolveField(base, o.args[0], 1, cp);
+        lodex::tools::Json doc;
+        doc["search_field"] = FieldJson(field, APISearchfieldName(base, APISearchfieldIndex(base, field)));
+        doc["query"] = o.raw ? lodex::tools::ToUtf8(o.args[1].c_str()) : o.args[1];
+        doc["hits"] = Check(APIHitCount(session), "count");
+        PrintJson(doc);
+      } else if (o.command == "count") {
         std::printf("%d\n", Check(APIHitCount(session), "count"));
       } else {
         PrintHits(o, base, session, cp, timer);
@@ -445,10 +654,23 @@ int Run(int argc, char** argv) {
 }
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) g_json_errors = g_json_errors || std::strcmp(argv[i], "--json") == 0;
   try {
     return Run(argc, argv);
   } catch (const Failure& f) {
-    std::fprintf(stderr, "lodex: %s\n", f.message.c_str());
+    if (g_json_errors) {
+      lodex::tools::Json error;
+      error["message"] = f.message;
+      if (f.code != 0) {
+        error["code"] = f.code;
+        error["name"] = ErrorCodeName(f.code);
+      }
+      lodex::tools::Json doc;
+      doc["error"] = std::move(error);
+      std::fprintf(stderr, "%s\n", lodex::tools::JsonText(doc, -1).c_str());
+    } else {
+      std::fprintf(stderr, "lodex: %s\n", f.message.c_str());
+    }
     return kExitUsage;
   }
 }

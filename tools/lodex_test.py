@@ -7,10 +7,13 @@ The expected answers come from the suite itself: the case files' search counts a
 word pages, and each base's .source.json for the schema and the records. Exits 77
 (skipped) when the suite is not there.
 """
+import csv
+import io
 import json
 import os
 import subprocess
 import sys
+import tempfile
 
 BASES = ["katalog", "blandet"]
 MAX_SEARCH_CASES = 40  # per base, enough to cover every query form the cases use
@@ -150,6 +153,100 @@ def check_errors(lodex, suite):
     check(rc == 0 and "time open" in err and "time search" in err, f"--time: {err!r}")
 
 
+def check_json(lodex, suite):
+    """--json output parses with Python's json and carries the suite's answers."""
+    name = BASES[0]
+    base = os.path.join(suite, "bases", name)
+    with open(os.path.join(suite, "bases", name + ".source.json"), encoding="utf-8") as f:
+        source = json.load(f)
+    first = source["search_fields"][0]
+    with_words = sum(1 for r in source["records"] if r["words"].get(str(first["number"])))
+
+    rc, out, err = run(lodex, base, "count", first["name"], "*", "--json")
+    doc = json.loads(out) if rc == 0 else {}
+    check(doc.get("hits") == with_words and doc.get("search_field") == {"number": first["number"], "name": first["name"]},
+          f"count --json: {out!r} {err!r}")
+
+    rc, out, err = run(lodex, base, "search", str(first["number"]), "*", "--json", "--limit", "3")
+    doc = json.loads(out) if rc == 0 else {}
+    records = doc.get("records", [])
+    names = [f["name"] for f in source["data_fields"]]
+    tables = {t["name"] for t in source["tables"]}
+    texts = {tuple(r["data"]) for r in source["records"]}
+    check(doc.get("hits") == with_words and len(records) == 3, f"search --json: {out[:200]!r} {err!r}")
+    for r in records:
+        check(isinstance(r, dict) and r.get("Table") in tables and tuple(r.get(n) for n in names) in texts,
+              f"search --json record {r!r}")
+
+    for field, text, count, entries in list(word_page_cases(json.load(open(
+            os.path.join(suite, "cases", name + ".json"), encoding="utf-8"))["cases"]))[:3]:
+        rc, out, err = run(lodex, base, "words", str(field), "--json", "--limit", str(count), "--", text)
+        doc = json.loads(out) if rc == 0 else {}
+        want = [{"word": w, "count": c} for w, c in entries if w]
+        check(doc.get("words") == want and doc["search_field"]["number"] == field, f"words --json {text!r}: {out!r}")
+
+    rc, out, err = run(lodex, base, "schema", "--json")
+    doc = json.loads(out) if rc == 0 else {}
+    check(doc.get("tables") == [t["name"] for t in source["tables"]], f"schema --json tables: {out[:200]!r}")
+    check([(f["number"], f["name"]) for f in doc.get("data_fields", [])]
+          == [(f["number"], f["name"]) for f in source["data_fields"]], "schema --json data fields")
+    check([f.get("number", f.get("reverse_of", 0) + 32768) for f in doc.get("search_fields", [])]
+          == [f["number"] for f in source["search_fields"]], "schema --json search fields")
+    check(all(isinstance(f["length"], int) for f in doc.get("data_fields", [])), "schema --json numbers as numbers")
+
+    # Errors: a JSON object on standard error with the engine's code and name.
+    for args, code, name_ in [((base, "count", "99999", "x"), -103, "ERROR_BadField"),
+                              ((os.path.join(suite, "no-such-base"), "schema"), -300, "ERROR_OpenMetaFile")]:
+        rc, out, err = run(lodex, *args, "--json")
+        try:
+            error = json.loads(err)["error"]
+        except (ValueError, KeyError):
+            error = {}
+        check(rc != 0 and out == "" and error.get("code") == code and error.get("name") == name_
+              and error.get("message"), f"--json error {args[1:]}: rc {rc}, {err!r}")
+
+
+def check_export(lodex, suite):
+    """export: every record, each format, one table, both encodings, --out."""
+    name = BASES[0]
+    base = os.path.join(suite, "bases", name)
+    with open(os.path.join(suite, "bases", name + ".source.json"), encoding="utf-8") as f:
+        source = json.load(f)
+    names = [f["name"] for f in source["data_fields"]]
+    owner = [t["name"] for t in source["tables"] for _ in range(t["count"])]
+    want = [[t] + r["data"] for t, r in zip(owner, source["records"])]
+
+    rc, out, err = run(lodex, base, "export", "--format", "csv")
+    rows = list(csv.reader(io.StringIO(out, newline="")))
+    check(rc == 0 and rows[0] == ["Table"] + names, f"export csv header: {rows[:1]} {err!r}")
+    check(rows[1:] == want, f"export csv rows: {len(rows) - 1} rows, want {len(want)}")
+
+    rc, out, err = run(lodex, base, "export", "--format", "jsonl", "--table", source["tables"][-1]["name"])
+    lines = [json.loads(line) for line in out.splitlines()]
+    last = [w for w in want if w[0] == source["tables"][-1]["name"]]
+    check(rc == 0 and [[d["Table"]] + [d[n] for n in names] for d in lines] == last,
+          f"export jsonl --table: {len(lines)} lines, want {len(last)} {err!r}")
+
+    with tempfile.TemporaryDirectory() as tmp:
+        path = os.path.join(tmp, "out.tsv")
+        proc = subprocess.run([lodex, base, "export", "--encoding", "windows-1252", "--out", path],
+                              capture_output=True, timeout=60)
+        with open(path, "rb") as f:
+            text = f.read()
+        check(proc.returncode == 0 and proc.stdout == b"", f"export --out: {proc.stderr!r}")
+        check(text.decode("cp1252").splitlines()[0].split("\t") == ["Table"] + names,
+              "export windows-1252 header")
+        check(any(c in text for c in "ÆØÅæøå".encode("cp1252")) and b"\xc3" not in text,
+              "export windows-1252 holds Windows-1252 bytes, not UTF-8")
+
+    for args, needle in [((base, "export", "--table", "No such table"), "no table named"),
+                         ((base, "export", "--format", "xml"), "--format"),
+                         ((base, "export", "--format", "jsonl", "--encoding", "windows-1252"), "JSON Lines"),
+                         ((base, "count", "100", "x", "--out", "f"), "--out goes with")]:
+        rc, _, err = run(lodex, *args)
+        check(rc == 2 and needle in err, f"error {args[1:]}: rc {rc}, {err!r}")
+
+
 def main():
     if len(sys.argv) != 3:
         print(__doc__)
@@ -161,6 +258,8 @@ def main():
     for name in BASES:
         check_base(lodex, suite, name)
     check_errors(lodex, suite)
+    check_json(lodex, suite)
+    check_export(lodex, suite)
     for f in failures:
         print("FAIL", f)
     print(f"{len(failures)} failed")
