@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "encoding.h"
+#include "substitute.h"
 
 namespace lodex::build {
 
@@ -49,14 +50,20 @@ bool ProductTable::LoadText(std::string text, const std::string& name, const Tab
   was_utf8_ = format.encoding == "utf-8" || (format.encoding == "auto" && IsUtf8(text));
   bool ascii = true;
   for (char c : text) ascii = ascii && static_cast<uint8_t>(c) < 0x80;
+  substituted_cells_ = 0;
+  first_substituted_.clear();
   if (was_utf8_ && !ascii) {
     size_t bad = 0;
-    if (!Utf8ToWindows1252(text, &text_, &bad)) {
+    std::vector<size_t> changed;
+    if (!Utf8ToWindows1252(text, &text_, &bad) &&
+        !(format.substitute && SubstituteToWindows1252(text, delimiter_, &text_, &changed, &bad))) {
       text_ = text;  // for locating the cell: delimiters and quotes are ASCII
-      *error = Where(text, bad) + ": text that Windows-1252 cannot represent" +
-               (IsUtf8(text) ? "" : " (or that is not UTF-8)");
+      *error = Where(text, bad) + (IsUtf8(text) ? ": text that Windows-1252 cannot represent"
+                                                : ": text that is not UTF-8");
+      if (!format.substitute && IsUtf8(text)) error->append(" (--substitute replaces it by a close form)");
       return false;
     }
+    if (!changed.empty()) NoteSubstitutions(text, changed);
   } else {
     text_ = std::move(text);
   }
@@ -142,8 +149,11 @@ bool ProductTable::ForEachRow(const RowSink& sink, std::string* error) const {
   std::deque<std::string> scratch;
   while (pos < text_.size()) {
     const uint64_t row_line = line;
+    const size_t row_start = pos;
     if (!NextRow(pos, line, cells, scratch, error)) return false;
-    if (cells.size() == 1 && cells[0].empty()) continue;  // blank line
+    // A blank line holds no row; a quoted empty cell ("") is a row of one empty cell.
+    const std::string_view raw(text_.data() + row_start, pos - row_start);
+    if (raw.find_first_not_of("\r\n") == std::string_view::npos) continue;
     if (cells.size() != header_.size()) {
       *error = name_ + ": line " + std::to_string(row_line) + ": " + std::to_string(cells.size()) +
                " cells, but the header row has " + std::to_string(header_.size());
@@ -159,6 +169,30 @@ bool ProductTable::ForEachRow(const RowSink& sink, std::string* error) const {
     if (!sink(row_line, cells)) return false;
   }
   return true;
+}
+
+void ProductTable::NoteSubstitutions(const std::string& source, const std::vector<size_t>& changed) {
+  constexpr size_t kShown = 10;
+  std::vector<CellAt> first;
+  substituted_cells_ = CellsAt(source, delimiter_, changed, kShown, &first);
+  // The header row's names, for the columns of the cells shown.
+  std::vector<std::string> names;
+  {
+    size_t pos = 0;
+    uint64_t line = 1;
+    std::vector<std::string_view> cells;
+    std::deque<std::string> scratch;
+    std::string ignored;
+    ProductTable raw;
+    raw.text_ = source;
+    raw.delimiter_ = delimiter_;
+    if (raw.NextRow(pos, line, cells, scratch, &ignored)) names.assign(cells.begin(), cells.end());
+  }
+  for (const CellAt& cell : first) {
+    first_substituted_.push_back(
+        {cell.line, cell.column < names.size() ? names[cell.column] : "#" + std::to_string(cell.column + 1),
+         cell.text});
+  }
 }
 
 std::string ProductTable::Where(const std::string& source, size_t offset) const {

@@ -41,6 +41,15 @@ TEST(ProductTable, SplitsQuotedCsvWithLineBreaksInsideCells) {
   EXPECT_EQ(r.rows[2].second, (std::vector<std::string>{"4", "5", "6"}));
 }
 
+TEST(ProductTable, AQuotedEmptyCellIsARowNotABlankLine) {
+  const Read r = ReadText("navn\n\"\"\n\r\nx\n\"\"");
+  ASSERT_TRUE(r.ok) << r.error;
+  ASSERT_EQ(r.rows.size(), 3u);
+  EXPECT_EQ(r.rows[0], (std::pair<uint64_t, std::vector<std::string>>{2, {""}}));
+  EXPECT_EQ(r.rows[1], (std::pair<uint64_t, std::vector<std::string>>{4, {"x"}}));
+  EXPECT_EQ(r.rows[2], (std::pair<uint64_t, std::vector<std::string>>{5, {""}}));
+}
+
 TEST(ProductTable, TakesTheDelimiterFromTheHeaderRow) {
   EXPECT_EQ(ReadText("a\tb,c\n1\t2,3\n").rows[0].second, (std::vector<std::string>{"1", "2,3"}));
   EXPECT_EQ(ReadText("a;b,c;d\n1;2,5;3\n").rows[0].second, (std::vector<std::string>{"1", "2,5", "3"}));
