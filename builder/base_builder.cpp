@@ -631,6 +631,7 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
   TableFormat format;
   format.encoding = schema.encoding;
   format.delimiter = schema.delimiter;
+  format.substitute = request.options.substitute;
   ProductTable table;
   if (request.options.progress) request.options.progress->Phase("reading table", 1);
   const auto reading = std::chrono::steady_clock::now();
@@ -689,6 +690,8 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
   }
   summary->phases.insert(summary->phases.begin(), {"reading table", read_seconds});
   summary->seconds += read_seconds;
+  summary->substituted_cells = table.substituted_cells();
+  summary->first_substituted = table.first_substituted();
   if (request.options.stop && request.options.stop->load()) {
     RemoveBaseDir(temp);
     *error = "interrupted";

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "build_schema.h"
+#include "product_table.h"
 #include "progress.h"
 #include "word_index_writer.h"
 
@@ -20,6 +21,7 @@ namespace lodex::build {
 struct BuildOptions {
   size_t max_phrases = 5000;
   int block_words = 0;  // > 0 overrides the schema and the default
+  bool substitute = false;  // replace text Windows-1252 cannot hold (substitute.h)
   Progress* progress = nullptr;
   const std::atomic<bool>* stop = nullptr;  // set from outside to abandon the build
 };
@@ -48,6 +50,8 @@ struct BuildSummary {
   std::vector<FileSummary> files;
   double seconds = 0;
   std::vector<std::pair<std::string, double>> phases;  // name, seconds
+  uint64_t substituted_cells = 0;  // cells --substitute changed
+  std::vector<SubstitutedCell> first_substituted;  // the first ten of them
 
   uint64_t TotalBytes() const;
   // Stored bytes per decoded byte of the records (below 1 is smaller).

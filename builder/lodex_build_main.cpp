@@ -41,6 +41,11 @@ void PrintHelp() {
       "  --block-words N    words per index block (default: from the schema, else\n"
       "                     about the square root of each field's word count, 16..128)\n"
       "  --phrases N        at most N phrases in the record code (0..5000, default 5000)\n"
+      "  --substitute       replace text that Windows-1252 cannot represent by a close\n"
+      "                     form: common symbols spelled out (\"Ohm\", \"<=\", \">=\", \"->\",\n"
+      "                     \"sqrt\", \"-\"), else the compatibility decomposition without\n"
+      "                     the accents the code page lacks, else \"?\"; the summary\n"
+      "                     counts the cells changed and shows the first ten\n"
       "  --quiet            no closing summary\n"
       "  --no-progress      no progress bar (it is shown only on a terminal, and only\n"
       "                     for builds that run longer than a second)\n"
@@ -95,6 +100,14 @@ void PrintSummary(const std::string& out, const lodex::build::BuildSummary& s) {
   std::printf("\n  total     %s bytes\n  time     ", Grouped(s.TotalBytes()).c_str());
   for (const auto& [name, secs] : s.phases) std::printf(" %s %.1f s;", name.c_str(), secs);
   std::printf("\n");
+  if (s.substituted_cells > 0) {
+    std::printf("  replaced  %s cell%s holding text that Windows-1252 cannot represent%s\n",
+                Grouped(s.substituted_cells).c_str(), s.substituted_cells == 1 ? "" : "s",
+                s.substituted_cells > s.first_substituted.size() ? "; the first ten:" : ":");
+    for (const auto& cell : s.first_substituted)
+      std::printf("            line %llu, column \"%s\": \"%s\"\n", static_cast<unsigned long long>(cell.line),
+                  cell.column.c_str(), cell.original.c_str());
+  }
 }
 
 }  // namespace
@@ -131,6 +144,8 @@ int main(int argc, char** argv) {
       long n = 0;
       if (!v || !ParseCount(v, 0, 5000, &n)) return Usage("--phrases needs a number 0..5000");
       request.options.max_phrases = static_cast<size_t>(n);
+    } else if (arg == "--substitute") {
+      request.options.substitute = true;
     } else if (arg == "--quiet") {
       quiet = true;
     } else if (arg == "--no-progress") {

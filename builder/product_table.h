@@ -16,6 +16,14 @@ namespace lodex::build {
 struct TableFormat {
   std::string encoding = "auto";  // "auto", "utf-8", "windows-1252"
   char delimiter = 0;             // 0: taken from the header row
+  bool substitute = false;        // replace what Windows-1252 cannot hold (substitute.h)
+};
+
+// A cell whose text was replaced to fit Windows-1252.
+struct SubstitutedCell {
+  uint64_t line = 0;     // where its row starts
+  std::string column;    // the header row's name of its column (UTF-8)
+  std::string original;  // the cell as written (UTF-8)
 };
 
 // One row: the line it starts on (1 = header) and its cells, Windows-1252. Answers
@@ -35,6 +43,9 @@ class ProductTable {
   bool was_utf8() const { return was_utf8_; }
   char delimiter() const { return delimiter_; }
   uint64_t bytes() const { return source_bytes_; }
+  // With TableFormat::substitute: the number of cells replaced and the first ten.
+  uint64_t substituted_cells() const { return substituted_cells_; }
+  const std::vector<SubstitutedCell>& first_substituted() const { return first_substituted_; }
 
   // Calls sink for every data row. False with a message naming the line (and column)
   // for a malformed row or when sink answers false.
@@ -44,6 +55,8 @@ class ProductTable {
   // Splits the next row starting at pos; false with a message when it is malformed.
   bool NextRow(size_t& pos, uint64_t& line, std::vector<std::string_view>& cells,
                std::deque<std::string>& scratch, std::string* error) const;
+  // Counts the cells that --substitute changed and keeps the first ten.
+  void NoteSubstitutions(const std::string& source, const std::vector<size_t>& changed);
   // Line and column (header name) of a byte offset of the source text.
   std::string Where(const std::string& source, size_t offset) const;
 
@@ -55,6 +68,8 @@ class ProductTable {
   char delimiter_ = '\t';
   bool was_utf8_ = false;
   uint64_t source_bytes_ = 0;
+  uint64_t substituted_cells_ = 0;
+  std::vector<SubstitutedCell> first_substituted_;
 };
 
 }  // namespace lodex::build
