@@ -103,6 +103,7 @@ struct Options {
   lodex::tools::TableFormat format = lodex::tools::TableFormat::kTsv;
   std::optional<std::string> table;
   std::string encoding = "utf-8";
+  bool encoding_given = false;
   std::string out_file;
 };
 
@@ -222,6 +223,7 @@ Options ParseArgs(int argc, char** argv) {
       o.table = value("--table");
     } else if (a == "--encoding") {
       o.encoding = value("--encoding");
+      o.encoding_given = true;
       std::transform(o.encoding.begin(), o.encoding.end(), o.encoding.begin(),
                      [](unsigned char c) { return std::tolower(c); });
       if (o.encoding == "utf8") o.encoding = "utf-8";
@@ -254,6 +256,7 @@ Options ParseArgs(int argc, char** argv) {
   if (o.json && o.command == "export") FailUsage("export writes JSON with --format jsonl");
   if (o.table && o.command != "export") FailUsage("--table goes with 'export'");
   if (!o.out_file.empty() && !writes_table) FailUsage("--out goes with 'export' and 'schema --json'");
+  if (o.encoding_given && !writes_table) FailUsage("--encoding goes with 'export' and 'schema --json'");
   if (o.format != lodex::tools::TableFormat::kTsv && !writes_table)
     FailUsage("--format goes with 'export' and 'schema --json'");
   if (o.format == lodex::tools::TableFormat::kJsonLines && o.encoding != "utf-8")

@@ -242,7 +242,9 @@ def check_export(lodex, suite):
     for args, needle in [((base, "export", "--table", "No such table"), "no table named"),
                          ((base, "export", "--format", "xml"), "--format"),
                          ((base, "export", "--format", "jsonl", "--encoding", "windows-1252"), "JSON Lines"),
-                         ((base, "count", "100", "x", "--out", "f"), "--out goes with")]:
+                         ((base, "count", "100", "x", "--out", "f"), "--out goes with"),
+                         ((base, "words", "100", "x", "--encoding", "utf-8"), "--encoding goes with"),
+                         ((base, "count", "100", "x", "--json", "--tsv"), "not both")]:
         rc, _, err = run(lodex, *args)
         check(rc == 2 and needle in err, f"error {args[1:]}: rc {rc}, {err!r}")
 

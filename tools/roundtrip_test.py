@@ -11,13 +11,24 @@ words with their counts, every word's postings, and every sort field's order. A 
 cannot be opened, or whose schema lodex leaves fields out of, is reported as one the
 builder cannot express, with the reason.
 """
+import csv
 import ctypes
+import json
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
 
+TRICKY_BASES = [
+    ("quoting", ["A", "B"], [("Table", "word"), (" Navn, fuld ", "word"), ('Mål "mm"', "line")], [
+        ["A", "x", "tab\there", "1\n2"],
+        ["B", "", '"quoted" and ""twice""', "line\r\nbreak"],
+        ["A", "  blanks  ", "semi;colon, comma", ""],
+        ["B", "Ærø", "\"", "3"],
+    ]),
+    ("one-field", ["A"], [("Tekst", "word")], [["a"], [""], ["b"]]),
+]
 ENTRY = 260
 PAGE = 512
 
@@ -203,6 +214,39 @@ def main():
             results.append((f"demo catalogue ({label})", why))
             if why:
                 failures.append(f"demo catalogue ({label}): {why}")
+
+    # Texts that need quoting and names that need care: a data field called "Table"
+    # beside the table column, names with blanks and delimiters, cells with tabs, quotes,
+    # line breaks, blanks at either end, and a one-field base with an empty record.
+    for name, tables, fields, rows in TRICKY_BASES:
+        folder = os.path.join(work, name)
+        os.makedirs(folder)
+        columns = (["Tabel"] if len(tables) > 1 else []) + [f.strip() for f, _ in fields]
+        schema = {"tables": tables, "encoding": "utf-8", "delimiter": "comma",
+                  "data_fields": [{"number": i + 1, "name": f, "column": f.strip(), "length": 200,
+                                   "multiline": True}
+                                  for i, (f, _) in enumerate(fields)],
+                  "search_fields": [{"number": i + 1, "name": f, "column": f.strip(), "words": w}
+                                    for i, (f, w) in enumerate(fields) if w]}
+        if len(tables) > 1:
+            schema["table_column"] = "Tabel"
+        with open(os.path.join(folder, "schema.json"), "w", encoding="utf-8") as f:
+            json.dump(schema, f, ensure_ascii=False)
+        with open(os.path.join(folder, "table.csv"), "w", encoding="utf-8", newline="") as f:
+            writer = csv.writer(f, lineterminator="\n")
+            writer.writerow(columns)
+            writer.writerows(rows)
+        p = run([build, "--quiet", "--no-progress", "--schema", os.path.join(folder, "schema.json"),
+                 "--out", os.path.join(folder, "base"), os.path.join(folder, "table.csv")])
+        if p.returncode:
+            failures.append(f"{name}: not built: {p.stderr!r}")
+            continue
+        for label, args in [("tsv", []), ("csv", ["--format", "csv"])]:
+            why = round_trip(tools, engine, os.path.join(folder, "base"), os.path.join(work, "rt"),
+                             f"{name}-{label}", args, args)
+            results.append((f"{name} ({label})", why))
+            if why:
+                failures.append(f"{name} ({label}): {why}")
 
     bases_dir = os.path.join(suite, "bases")
     if os.path.isdir(bases_dir):
