@@ -131,12 +131,11 @@ TFormOrder::TFormOrder(QWidget* parent) : TFormTemplate(parent) {
   header_->viewport()->setMouseTracking(true);
   header_->viewport()->installEventFilter(this);
 
-  AntalEdit = new QLineEdit(OrderGrid->viewport());
-  AntalEdit->setMaxLength(3);
+  AntalEdit = new TQuantityEditor(OrderGrid->viewport());
   AntalEdit->setFrame(false);
   AntalEdit->resize(49, kRowHeight);
-  AntalEdit->hide();
-  AntalEdit->installEventFilter(this);
+  connect(AntalEdit, &TQuantityEditor::EnterPressed, this, &TFormOrder::AntalEditEnterPressed);
+  connect(AntalEdit, &TQuantityEditor::Left, this, &TFormOrder::AntalEditExit);
   connect(model_, &QAbstractItemModel::modelReset, this, [this] {
     AntalEdit->clear();
     HideQuantityEditor();
@@ -242,26 +241,6 @@ bool TFormOrder::eventFilter(QObject* watched, QEvent* event) {
     }
     return false;
   }
-  if (watched == AntalEdit) {
-    if (event->type() == QEvent::KeyPress) {
-      auto* key = static_cast<QKeyEvent*>(event);
-      if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-        AntalEditEnterPressed();
-        return true;
-      }
-      // Only typed characters and Backspace edit the quantity; cursor and editing keys do
-      // nothing.
-      const bool typed = !key->text().isEmpty() && key->text().at(0).isPrint();
-      return !(typed || key->key() == Qt::Key_Backspace);
-    }
-    if (event->type() == QEvent::FocusOut && !hiding_editor_) {
-      const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-      // A message box or menu taking the focus is not the user leaving the editor.
-      if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-        AntalEditExit();
-      }
-    }
-  }
   return TFormTemplate::eventFilter(watched, event);
 }
 
@@ -300,11 +279,7 @@ void TFormOrder::ShowQuantityEditor(int row) {
   AntalEdit->setFocus(Qt::MouseFocusReason);
 }
 
-void TFormOrder::HideQuantityEditor() {
-  hiding_editor_ = true;
-  AntalEdit->hide();
-  hiding_editor_ = false;
-}
+void TFormOrder::HideQuantityEditor() { AntalEdit->HideWithoutLeaving(); }
 
 void TFormOrder::AntalEditEnterPressed() {
   const QString text = AntalEdit->text();

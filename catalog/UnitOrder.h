@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "OrderModel.h"
+#include "QuantityEditor.h"
 #include "TextTable.h"
 #include "UnitTemplate.h"
 
@@ -40,7 +41,7 @@ class TFormOrder : public TFormTemplate {
 
   order::TOrderGridModel* Model() const { return model_; }
   QTableView* Grid() const { return OrderGrid; }
-  QLineEdit* QuantityEditor() const { return AntalEdit; }
+  TQuantityEditor* QuantityEditor() const { return AntalEdit; }
   // The button look of the delete button, shared with the print window's buttons.
   TButtonExGraphics* SecondPrototype() const { return ButtonProto2; }
   QString TotalCaption() const;
@@ -81,7 +82,7 @@ class TFormOrder : public TFormTemplate {
   QTableView* OrderGrid = nullptr;
   TOrderHeaderView* header_ = nullptr;
   TOrderDelegate* delegate_ = nullptr;
-  QLineEdit* AntalEdit = nullptr;
+  TQuantityEditor* AntalEdit = nullptr;
   TButtonExGraphics* ButtonProto1 = nullptr;
   TButtonExGraphics* ButtonProto2 = nullptr;
   TButtonEX* SogBtn = nullptr;
@@ -95,7 +96,6 @@ class TFormOrder : public TFormTemplate {
   QLabel* Prslbl2 = nullptr;
 
   int edited_row_ = -1;          // the line whose quantity the editor shows
-  bool hiding_editor_ = false;   // hiding the editor moves the focus without leaving it
   FileChooser choose_file_;
 };
 

@@ -14,6 +14,7 @@
 
 #include "ButtonEX.h"
 #include "ButtonEXGraphics.h"
+#include "QuantityEditor.h"
 #include "CatalogImages.h"
 #include "CatalogSettings.h"
 #include "Controls.h"
@@ -135,11 +136,11 @@ void TFormSearch::BuildLayout() {
   ScrollBar->setRange(0, 0);
   ScrollBar->setObjectName(QStringLiteral("ScrollBar"));
 
-  AntalEdit = new TLowerCaseEdit(client);
+  AntalEdit = new TQuantityEditor(client);
   AntalEdit->setGeometry(246, 0, 48, 19);
-  AntalEdit->setMaxLength(3);
+  AntalEdit->setValidator(new TLowerCaseValidator(AntalEdit));
+  AntalEdit->SetTabLeaves(true);
   AntalEdit->setObjectName(QStringLiteral("AntalEdit"));
-  AntalEdit->hide();
 
   IndexBox = new QListWidget(client);
   IndexBox->setGeometry(66, 136, 209, 153);
@@ -200,7 +201,10 @@ void TFormSearch::BuildLayout() {
   connect(DrawGrid1, &TResultGrid::cellHovered, this, &TFormSearch::DrawGrid1MouseMove);
   connect(VaretekstEdit, &QLineEdit::textChanged, this, &TFormSearch::VaretekstEditChange);
   connect(IndexBox, &QListWidget::itemDoubleClicked, this, &TFormSearch::IndexBoxDblClick);
-  for (QWidget* w : std::initializer_list<QWidget*>{AntalEdit, IndexBox}) w->installEventFilter(this);
+  IndexBox->installEventFilter(this);
+  connect(AntalEdit, &TQuantityEditor::EnterPressed, this, &TFormSearch::StoreQuantity);
+  connect(AntalEdit, &TQuantityEditor::Entered, this, &TFormSearch::AntalEditEnter);
+  connect(AntalEdit, &TQuantityEditor::Left, this, &TFormSearch::AntalEditExit);
   WireHints();
 }
 
@@ -247,10 +251,6 @@ bool TFormSearch::eventFilter(QObject* watched, QEvent* event) {
       Search();
       return true;
     }
-  } else if (watched == AntalEdit) {
-    if (type == QEvent::KeyPress) return AntalEditKeyDown(static_cast<QKeyEvent*>(event));
-    if (type == QEvent::FocusIn) AntalEditEnter();
-    if (type == QEvent::FocusOut && left_for_good()) AntalEditExit();
   } else if (watched == IndexBox) {
     if (type == QEvent::KeyPress) return IndexBoxKeyDown(static_cast<QKeyEvent*>(event));
     if (type == QEvent::FocusIn) IndexBoxEnter();
@@ -487,19 +487,6 @@ QString TFormSearch::NoQuantityHint() {
 void TFormSearch::HideQuantityEditor() { AntalEdit->hide(); }
 
 void TFormSearch::AntalEditEnter() { quantity_edit_row_ = grid_row_under_mouse_; }
-
-bool TFormSearch::AntalEditKeyDown(QKeyEvent* event) {
-  const int key = event->key();
-  if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-    StoreQuantity();
-    return true;
-  }
-  // Only typing and Backspace edit the quantity; cursor keys, Delete, Home and End
-  // do nothing.
-  if (key == Qt::Key_Backspace || key == Qt::Key_Tab || key == Qt::Key_Backtab) return false;
-  const QString typed = event->text();
-  return typed.isEmpty() || !typed.at(0).isPrint();
-}
 
 void TFormSearch::AntalEditExit() {
   if (!AntalEdit->text().isEmpty()) StoreQuantity();

@@ -24,6 +24,7 @@ class TDropDownComboBox;
 class TResultGrid;
 class TResultModel;
 class TLowerCaseEdit;
+class TQuantityEditor;
 class TRightAlignedLabel;
 
 class TFormSearch : public TFormTemplate {
@@ -93,8 +94,6 @@ class TFormSearch : public TFormTemplate {
   void VaretekstEditKeyUp(QKeyEvent* event);
   void VaretekstEditChange();
   void AntalEditEnter();
-  // Answers true when the key is kept from the editor.
-  bool AntalEditKeyDown(QKeyEvent* event);
   void AntalEditExit();
   // Enter in the quantity editor (or leaving it with a text).
   void StoreQuantity();
@@ -129,7 +128,7 @@ class TFormSearch : public TFormTemplate {
   TDropDownComboBox* RabatKodeFilComboBox = nullptr;
   TResultGrid* DrawGrid1 = nullptr;
   QScrollBar* ScrollBar = nullptr;
-  TLowerCaseEdit* AntalEdit = nullptr;
+  TQuantityEditor* AntalEdit = nullptr;
   QListWidget* IndexBox = nullptr;
   TButtonExGraphics* ButtonExGraphics1 = nullptr;  // 30 pixels high: the search button
   TButtonExGraphics* ButtonExGraphics2 = nullptr;  // 31 pixels high: the row below the bar
