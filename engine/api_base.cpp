@@ -9,6 +9,7 @@
 #include "fileset.h"
 #include "lodex32.h"
 #include "registry.h"
+#include "schema_bounds.h"
 #include "session.h"
 #include "wordindex.h"
 
@@ -43,6 +44,9 @@ int32_t OpenBase(const char* base_dir, const char* alt_dir, const char* temp_dir
   }
 
   if (int32_t rc = ReadSchema(base->files.meta.get(), base->schema)) return rc;
+  // Nothing is sized by the schema before its counts are known to fit the files.
+  const BaseFileSizes sizes = MeasureBaseFiles(base->files, base->schema.total_records);
+  if (int32_t rc = CheckSchemaBounds(base->schema, sizes)) return rc;
   BuildNormalisers(base->schema);
   base->bitmap_bytes = static_cast<uint32_t>((uint64_t{base->schema.total_records} + 7) / 8);
 

@@ -39,6 +39,14 @@ void FileSet::Close() {
   list.reset();
 }
 
+int64_t StreamSize(std::FILE* stream, int64_t resume_at) {
+  if (!stream) return 0;
+  long size = -1;
+  if (std::fseek(stream, 0, SEEK_END) == 0) size = std::ftell(stream);
+  std::fseek(stream, static_cast<long>(resume_at), SEEK_SET);
+  return size < 0 ? 0 : size;
+}
+
 std::string ListFileName(int32_t base_number) {
   char name[32];
   std::snprintf(name, sizeof name, "~list%" PRIx32 ".tmp", static_cast<uint32_t>(base_number));
@@ -61,12 +69,7 @@ int32_t OpenFileSet(const Directories& dirs, int32_t base_number, FileSet& files
   if (int32_t rc = open(files.mapping, "mapping.dat", ERROR_OpenMappingFile)) return rc;
   if (int32_t rc = open(files.post, "post.dat", ERROR_OpenPostFile)) return rc;
 
-  std::FILE* post = files.post.get();
-  if (std::fseek(post, 0, SEEK_END) == 0) {
-    long size = std::ftell(post);
-    files.post_size = size < 0 ? 0 : size;
-  }
-  std::fseek(post, 0, SEEK_SET);
+  files.post_size = StreamSize(files.post.get());
 
   // index2.dat alone prefers the base directory.
   files.index2 = OpenEither(dirs.base, dirs.has_alt ? &dirs.alt : nullptr, "index2.dat");

@@ -57,6 +57,10 @@ struct Directories {
 // files. base_number names the list file.
 int32_t OpenFileSet(const Directories& dirs, int32_t base_number, FileSet& files);
 
+// The stream's size in bytes, 0 when it cannot be measured; the stream is left at
+// resume_at.
+int64_t StreamSize(std::FILE* stream, int64_t resume_at = 0);
+
 // "~list" + base number in lower-case hexadecimal + ".tmp".
 std::string ListFileName(int32_t base_number);
 

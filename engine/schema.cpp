@@ -1,8 +1,9 @@
 #include "schema.h"
 
 #include <algorithm>
-#include <limits>
 
+#include "fileset.h"
+#include "format/post.h"
 #include "lodex32_errors.h"
 
 namespace lodex {
@@ -55,13 +56,21 @@ bool ReadFields(MetaReader& in, int32_t count, FieldList& list) {
     f.length = in.U32();
     f.table_map = in.Map();
     // A damaged count must not make us walk on long past the end of the file.
-    if (!in.ok()) return false;
+    if (!in.ok() || f.length > format::kMaxFieldLength) return false;
     list.published += (f.flags >> bits.published) & 1u;
     list.exportable += (f.flags >> bits.exportable) & 1u;
     list.by_number.Add(f.number, i);
     list.fields.push_back(std::move(f));
   }
   return true;
+}
+
+// The fewest bytes meta.dat can take with the header's counts.
+int64_t LeastMetaBytes(const Schema& s) {
+  return format::kMetaHeaderBytes + int64_t{s.table_count} * format::kMinTableEntryBytes +
+         int64_t{s.data_field_count} * format::kMinDataFieldEntryBytes +
+         (int64_t{s.search_field_count} + s.sort_field_count) * format::kMinKeyFieldEntryBytes +
+         format::kMetaVersionBytes;
 }
 
 }  // namespace
@@ -130,10 +139,16 @@ int32_t ReadSchema(std::FILE* stream, Schema& s) {
   s.record_read_bytes = in.I32();
   s.record_decode_bytes = in.I32();
   if (!in.ok()) return ERROR_BadMetaFile;
-  // Negative counts cannot come from a sound producer; they would leave the stream at
-  // the wrong place for everything after them.
+  // Negative counts and sizes cannot come from a sound producer; they would leave the
+  // stream at the wrong place for everything after them.
   if (s.data_field_count < 0 || s.search_field_count < 0 || s.sort_field_count < 0 ||
-      s.table_count < 0) {
+      s.table_count < 0 || s.record_read_bytes < 0 || s.record_decode_bytes < 0) {
+    return ERROR_BadMetaFile;
+  }
+  // Counts whose entries, each at its smallest, would not fit the file are refused
+  // before any list is read or grown by them.
+  if (s.table_count > format::kMaxTables ||
+      LeastMetaBytes(s) > StreamSize(stream, format::kMetaHeaderBytes)) {
     return ERROR_BadMetaFile;
   }
 
@@ -152,10 +167,8 @@ int32_t ReadSchema(std::FILE* stream, Schema& s) {
     total += t.record_count;
     s.tables.push_back(std::move(t));
   }
-  // Record numbers, counts and hit numbers travel as non-negative 32-bit integers.
-  if (total > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {
-    return ERROR_BadMetaFile;
-  }
+  // post.dat numbers records in 23 bits: a base never holds more.
+  if (total > format::kMaxRecords) return ERROR_BadMetaFile;
   s.total_records = static_cast<uint32_t>(total);
 
   if (!ReadFields(in, s.data_field_count, s.data) ||

@@ -122,6 +122,10 @@ struct Schema {
 
 // Reads meta.dat from the start of stream into schema. Returns 0, -402 (cut short,
 // impossible counts, or a version word below 2 or above 10) or -403 (version 3..10).
+// Impossible here: negative counts or sizes, more than format::kMaxTables tables or
+// format::kMaxRecords records, more entries than the file's size can hold, a length
+// above format::kMaxFieldLength. The checks against the other files are in
+// schema_bounds.h.
 int32_t ReadSchema(std::FILE* stream, Schema& schema);
 
 // One key normaliser per search field: split when the length word marks it, numeric

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "format/post.h"
 #include "lodex32_errors.h"
 #include "test_base_files.h"
 
@@ -109,12 +110,58 @@ TEST(ReadSchema, ImpossibleCountsAreDamagedNotAllocated) {
   EXPECT_EQ(Read(bytes), ERROR_BadMetaFile);
 }
 
-TEST(ReadSchema, RecordTotalsBeyond31BitsAreDamaged) {
-  MetaContents m = testing::SmallCatalogue();
-  m.tables = {{"a", 0x7FFFFFFFu}, {"b", 1}};
-  EXPECT_EQ(Read(m.Bytes()), ERROR_BadMetaFile);
-  m.tables = {{"a", 0x7FFFFFFEu}, {"b", 1}};
+TEST(ReadSchema, CountsAreBoundedByTheSmallestEntriesTheFileCanHold) {
+  // Tables and fields with empty names take 5, 43 and 47 bytes: a file of exactly that
+  // many reads, and one more entry than the bytes hold is refused before reading.
+  MetaContents m;
+  m.tables.assign(3, {"", 0});
+  m.data.assign(2, MetaField{});
+  m.search.assign(2, MetaField{});
+  m.sort.assign(1, MetaField{});
+  const std::string bytes = m.Bytes();
+  ASSERT_EQ(bytes.size(), 24u + 3 * 5 + 2 * 43 + 3 * 47 + 4);
+  EXPECT_EQ(Read(bytes), 0);
+  for (int count : {0, 1, 2, 3}) {
+    std::string more = bytes;
+    more[4 * count] = static_cast<char>(more[4 * count] + 1);
+    EXPECT_EQ(Read(more), ERROR_BadMetaFile) << "count " << count;
+  }
+}
+
+TEST(ReadSchema, FormatLimitsOnTablesSizesAndLengths) {
+  MetaContents m;
+  m.tables.assign(format::kMaxTables, {"", 0});
   EXPECT_EQ(Read(m.Bytes()), 0);
+  m.tables.push_back({"", 0});  // a table no table map can name
+  EXPECT_EQ(Read(m.Bytes()), ERROR_BadMetaFile);
+
+  m = testing::SmallCatalogue();
+  m.read_bytes = -1;
+  EXPECT_EQ(Read(m.Bytes()), ERROR_BadMetaFile);
+  m.read_bytes = 64;
+  m.decode_bytes = INT32_MIN;
+  EXPECT_EQ(Read(m.Bytes()), ERROR_BadMetaFile);
+
+  // Lengths are answered as non-negative 32-bit integers, in every kind of field.
+  for (int kind = 0; kind < 3; ++kind) {
+    m = testing::SmallCatalogue();
+    std::vector<MetaField>& list = kind == 0 ? m.data : kind == 1 ? m.search : m.sort;
+    list.back().length = format::kMaxFieldLength;
+    EXPECT_EQ(Read(m.Bytes()), 0) << kind;
+    list.back().length = format::kMaxFieldLength + 1;
+    EXPECT_EQ(Read(m.Bytes()), ERROR_BadMetaFile) << kind;
+  }
+}
+
+TEST(ReadSchema, RecordTotalsBeyondWhatPostingsCanNumberAreDamaged) {
+  // post.dat numbers records in 23 bits; the totals are summed without wrapping.
+  MetaContents m = testing::SmallCatalogue();
+  m.tables = {{"a", format::kMaxRecords - 1}, {"b", 1}};
+  EXPECT_EQ(Read(m.Bytes()), 0);
+  m.tables = {{"a", format::kMaxRecords}, {"b", 1}};
+  EXPECT_EQ(Read(m.Bytes()), ERROR_BadMetaFile);
+  m.tables = {{"a", 0xFFFFFFFFu}, {"b", 2}};
+  EXPECT_EQ(Read(m.Bytes()), ERROR_BadMetaFile);
 }
 
 TEST(ReadSchema, LongNamesAreCutWithoutLosingTheNextItem) {

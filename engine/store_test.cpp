@@ -168,12 +168,25 @@ TEST_F(FetchTest, ConcurrentSessionsFetchTheirOwnRecords) {
 
 class DamagedBaseTest : public RecordBaseTest {};
 
-TEST_F(DamagedBaseTest, ShortMappingAndDataFiles) {
+TEST_F(DamagedBaseTest, ShortMappingIsRefusedAndPointersPastDataReadShort) {
   Open(NumberedBase({10}));
   ASSERT_EQ(APICloseBase(base_), 0);
-  // mapping.dat holds only 4 entries, data.dat ends inside record 3.
-  std::filesystem::resize_file(base_dir_ + "/mapping.dat", 16);
-  std::filesystem::resize_file(base_dir_ + "/data.dat", written_.pointers[3] + 2);
+  const std::string mapping_path = base_dir_ + "/mapping.dat";
+  const std::string data_path = base_dir_ + "/data.dat";
+  std::string mapping = testing::ReadFile(mapping_path);
+  // mapping.dat with 4 of its 10 entries cannot belong to this meta.dat.
+  std::filesystem::resize_file(mapping_path, 16);
+  EXPECT_EQ(APIOpenBaseEx(base_dir_.c_str(), nullptr, temp_dir_.c_str(), 0), ERROR_BadMetaFile);
+
+  // Whole again, but record 3 points 2 bytes before data.dat's end and record 7 past it:
+  // their reads come up short and the missing bytes read as zeros.
+  std::string data = testing::ReadFile(data_path);
+  const uint32_t size = static_cast<uint32_t>(data.size());
+  data.replace(size - 2, 2, "Q7");  // inside the padding after the last record
+  testing::WriteFile(data_path, data);
+  format::EncodeFixed32(reinterpret_cast<uint8_t*>(mapping.data()) + 4 * 3, size - 2);
+  format::EncodeFixed32(reinterpret_cast<uint8_t*>(mapping.data()) + 4 * 7, size + 1000);
+  testing::WriteFile(mapping_path, mapping);
   base_ = APIOpenBaseEx(base_dir_.c_str(), nullptr, temp_dir_.c_str(), 0);
   ASSERT_GE(base_, 0);
   APIDestroySession(s_);
@@ -182,11 +195,13 @@ TEST_F(DamagedBaseTest, ShortMappingAndDataFiles) {
   ASSERT_EQ(APIFetchRecord(s_, 2), 0);
   EXPECT_EQ(Field(100), "R2");
   ASSERT_EQ(APIFetchRecord(s_, 3), 0);
-  EXPECT_EQ(Field(100), "R3");
+  EXPECT_EQ(Field(100), "Q7");
   EXPECT_EQ(Field(120), "");
-  ASSERT_EQ(APIFetchRecord(s_, 7), 0);  // no mapping entry
+  ASSERT_EQ(APIFetchRecord(s_, 7), 0);
   EXPECT_EQ(Field(100), "");
-  EXPECT_EQ(APIGetCurrentRecordPtr(s_), -1);
+  EXPECT_EQ(APIGetCurrentRecordPtr(s_), static_cast<int32_t>(size + 1000));
+  ASSERT_EQ(APIFetchRecord(s_, 9), 0);
+  EXPECT_EQ(Field(100), "R9");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -132,14 +133,23 @@ inline std::string ReadFile(const std::string& path) {
 }
 
 // Writes the nine files into dir: meta.dat from meta, 1024 zero bytes of byte weights,
-// the rest empty. Files named in skip are left out.
+// and zeros as large as meta's counts need in mapping.dat (every record at pointer 0),
+// data.dat (one read) and sort.dat (every run); the rest empty. Files named in skip
+// are left out.
 inline void WriteBase(const std::string& dir, const MetaContents& meta,
                       const std::set<std::string>& skip = {}) {
+  size_t records = 0;
+  for (const MetaTable& t : meta.tables) records += t.records;
+  size_t sort_bytes = 0;
+  for (const MetaField& f : meta.sort) sort_bytes = std::max(sort_bytes, f.offset + 8 * records);
   for (const std::string& name : BaseFileNames()) {
     if (skip.count(name)) continue;
     std::string bytes;
     if (name == "meta.dat") bytes = meta.Bytes();
     if (name == "charfreq.dat") bytes.assign(1024, '\0');
+    if (name == "mapping.dat") bytes.assign(4 * records, '\0');
+    if (name == "data.dat") bytes.assign(static_cast<size_t>(std::max(meta.read_bytes, 0)), '\0');
+    if (name == "sort.dat") bytes.assign(sort_bytes, '\0');
     WriteFile(dir + "/" + name, bytes);
   }
 }

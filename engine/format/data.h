@@ -29,7 +29,10 @@
 // So a record decodes whole when its Huffman bits fit D * 8, its zero-run coded form
 // fits R bytes, its stored bytes fit R bytes, and its decoded form fits both D and R
 // bytes. data.dat is padded so that a read of R bytes at any record pointer is never
-// short. Record pointers stay below 2^31 so that they pass as 32-bit signed integers.
+// short, and holds at least R bytes even without records; so R is at most the file's
+// size less any record's pointer. The decoders work inside the record buffers, so
+// D is at most their size, RecordBufferBytes(R); R and D are never negative. Record
+// pointers stay below 2^31 so that they pass as 32-bit signed integers.
 #pragma once
 
 #include <cstdint>

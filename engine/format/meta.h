@@ -19,6 +19,11 @@
 //                                      uint32 table_map[8] }
 //   version     int32, exactly kMetaVersion
 //
+// Every count and size is bounded by what the files hold: at most kMaxTables tables,
+// at most kMaxRecords records (post.h) and one mapping.dat entry per record, record
+// read and decode bytes as data.h says, field lengths up to kMaxFieldLength, search
+// field offsets inside index1.dat and sort runs of N entries inside sort.dat.
+//
 // Records are numbered base-wide, table after table in file order. A search field's
 // index1_offset is where its run of index1.dat entries begins (it ends where the next
 // field's run begins, the last at the end of the file); a sort field's sort_offset is
@@ -46,6 +51,16 @@ inline constexpr int kMaxTables = 32 * kTableMapWords;
 // Bytes of one entry after its name.
 inline constexpr int kTableEntryTail = 4;
 inline constexpr int kFieldEntryTail = 4 + 4 + 4 + 4 * kTableMapWords;
+
+// The fewest bytes an entry can take (an empty name is its NUL alone): a count that
+// meta.dat cannot hold at this size is impossible. Data fields have no offset word.
+inline constexpr int kMinTableEntryBytes = 1 + kTableEntryTail;
+inline constexpr int kMinDataFieldEntryBytes = 2 + 1 + kFieldEntryTail - 4;
+inline constexpr int kMinKeyFieldEntryBytes = 2 + 1 + kFieldEntryTail;
+inline constexpr int kMetaVersionBytes = 4;
+
+// Lengths and length words are answered to callers as non-negative int32.
+inline constexpr uint32_t kMaxFieldLength = 0x7FFFFFFFu;
 
 inline constexpr uint32_t TableMapBit(int table) { return 0x80000000u >> (table % 32); }
 inline constexpr int TableMapWord(int table) { return table / 32; }
