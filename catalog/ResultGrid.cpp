@@ -26,7 +26,7 @@ TResultGrid::TResultGrid(QWidget* parent) : QTableView(parent) {
 void TResultGrid::setModel(QAbstractItemModel* model) {
   QTableView::setModel(model);
   // Each section holds the column and the grid line to its right.
-  for (int column = 0; column < 9; ++column) {
+  for (int column = 0; column < TResultModel::kColumnCount; ++column) {
     setColumnWidth(column, kColumnWidths[column] + 1);
   }
 }

@@ -5,12 +5,14 @@
 
 #include <QTableView>
 
+#include "ResultModel.h"
+
 class TResultGrid : public QTableView {
   Q_OBJECT
 
  public:
   static constexpr int kRowPitch = 19;  // 18 pixels of row and 1 of grid line
-  static constexpr int kColumnWidths[9] = {19, 217, 47, 119, 73, 89, 81, 27, 74};
+  static constexpr int kColumnWidths[TResultModel::kColumnCount] = {19, 217, 47, 119, 73, 89, 81, 27, 74};
 
   explicit TResultGrid(QWidget* parent = nullptr);
 

@@ -437,11 +437,11 @@ void TFormSearch::RepaintGrid() {
 void TFormSearch::DrawGrid1MouseMove(int column, int row) {
   grid_column_under_mouse_ = column;
   grid_row_under_mouse_ = row;
-  static const TextId kHints[] = {
+  static const TextId kHints[TResultModel::kColumnCount] = {
       TextId::HintMarkColumn,       TextId::HintItemTextColumn, TextId::HintQuantityColumn,
       TextId::HintTypeNumberColumn, TextId::HintElNumberColumn, TextId::HintEanColumn,
       TextId::HintPriceColumn,      TextId::HintDiscountCodeColumn, TextId::HintNetPriceColumn};
-  if (column >= 0 && column < kGridColumns) ShowHint(kHints[column]);
+  if (column >= 0 && column < TResultModel::kColumnCount) ShowHint(kHints[column]);
 }
 
 void TFormSearch::DrawGrid1MouseDown(int column, int row, Qt::MouseButton button) {
@@ -469,7 +469,7 @@ void TFormSearch::DrawGrid1MouseDown(int column, int row, Qt::MouseButton button
       return;
     }
     quantity_edit_row_ = row;
-    AntalEdit->move(AntalEdit->x(), row * kGridRowPitch + 199);
+    AntalEdit->move(AntalEdit->x(), row * TResultGrid::kRowPitch + 199);
     AntalEdit->show();
     AntalEdit->setFocus(Qt::MouseFocusReason);
     AntalEdit->raise();

@@ -31,13 +31,6 @@ class TFormSearch : public TFormTemplate {
   Q_OBJECT
 
  public:
-  // Grid geometry: 9 columns, 15 rows of 18 pixels plus a 1-pixel grid line, row 0 the
-  // header.
-  static constexpr int kGridColumns = 9;
-  static constexpr int kGridRows = 15;
-  static constexpr int kGridRowPitch = 19;
-  static constexpr int kGridColumnWidths[kGridColumns] = {19, 217, 47, 119, 73, 89, 81, 27, 74};
-
   // start: the start-up's folders and started engine, which the window takes over.
   explicit TFormSearch(TCatalogStart start, QWidget* parent = nullptr);
 
