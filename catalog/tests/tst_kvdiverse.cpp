@@ -86,7 +86,8 @@ class TestKVDiverse : public QObject {
     QDir::setCurrent(previous);
   }
 
-  // Both shipped tables number their lines 000 to 068 in order and fill every one.
+  // Both shipped tables number every line in order and fill the texts 000 to 068; the
+  // numbers after them are kept for new texts and may be empty.
   void shippedTextTablesAreComplete_data() {
     QTest::addColumn<QString>("path");
     QTest::newRow("Danish") << QStringLiteral(CATALOG_DATA_DIR "/KV.dat");
@@ -97,10 +98,10 @@ class TestKVDiverse : public QObject {
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QStringList lines = SplitLines(FromCp1252(file.readAll()));
-    QCOMPARE(lines.size(), 69);
+    QVERIFY(lines.size() >= 69);
     for (int n = 0; n < lines.size(); ++n) {
       QCOMPARE(lines[n].left(4), QString::asprintf("%03d ", n));
-      QVERIFY2(lines[n].size() > 4, qPrintable(lines[n]));
+      if (n < 69) QVERIFY2(lines[n].size() > 4, qPrintable(lines[n]));
     }
   }
 
