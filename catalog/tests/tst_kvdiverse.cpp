@@ -1,6 +1,7 @@
 // Settings, the text table, discount-code files and the price routines.
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -86,23 +87,41 @@ class TestKVDiverse : public QObject {
     QDir::setCurrent(previous);
   }
 
-  // Both shipped tables number every line in order and fill the texts 000 to 068; the
-  // numbers after them are kept for new texts and may be empty.
-  void shippedTextTablesAreComplete_data() {
+  // Both shipped tables number every line in order, and hold a text for every number the
+  // program uses. The numbers in use are the values of TextId, read from its header so
+  // that a text added to the code without its lines in the tables fails here.
+  void shippedTextTablesHoldEveryTextInUse_data() {
     QTest::addColumn<QString>("path");
     QTest::newRow("Danish") << QStringLiteral(CATALOG_DATA_DIR "/KV.dat");
     QTest::newRow("English") << QStringLiteral(CATALOG_DATA_DIR "/en/KV.dat");
   }
-  void shippedTextTablesAreComplete() {
+  void shippedTextTablesHoldEveryTextInUse() {
     QFETCH(QString, path);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QStringList lines = SplitLines(FromCp1252(file.readAll()));
+    // The texts 000 to 068 are all filled; the numbers after them are kept for new texts.
     QVERIFY(lines.size() >= 69);
     for (int n = 0; n < lines.size(); ++n) {
       QCOMPARE(lines[n].left(4), QString::asprintf("%03d ", n));
       if (n < 69) QVERIFY2(lines[n].size() > 4, qPrintable(lines[n]));
     }
+
+    QFile header(QStringLiteral(CATALOG_SOURCE_DIR "/TextTable.h"));
+    QVERIFY(header.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString source = QString::fromUtf8(header.readAll());
+    const QString enum_body = source.section(QStringLiteral("enum class TextId"), 1).section(
+        QStringLiteral("};"), 0, 0);
+    static const QRegularExpression entry(QStringLiteral("(\\w+)\\s*=\\s*(\\d+)"));
+    int checked = 0;
+    for (auto match = entry.globalMatch(enum_body); match.hasNext();) {
+      const auto m = match.next();
+      const int n = m.captured(2).toInt();
+      QVERIFY2(n < lines.size(), qPrintable(m.captured(1) + QStringLiteral(" has no line")));
+      QVERIFY2(lines[n].size() > 4, qPrintable(m.captured(1) + QStringLiteral(" is empty")));
+      ++checked;
+    }
+    QVERIFY(checked >= 60);
   }
 
   void discountFileRules() {
