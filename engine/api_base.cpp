@@ -7,6 +7,7 @@
 #include "codec.h"
 #include "lodex32_errors.h"
 #include "fileset.h"
+#include "format/post.h"
 #include "lodex32.h"
 #include "registry.h"
 #include "schema_bounds.h"
@@ -48,7 +49,7 @@ int32_t OpenBase(const char* base_dir, const char* alt_dir, const char* temp_dir
   const BaseFileSizes sizes = MeasureBaseFiles(base->files, base->schema.total_records);
   if (int32_t rc = CheckSchemaBounds(base->schema, sizes)) return rc;
   BuildNormalisers(base->schema);
-  base->bitmap_bytes = static_cast<uint32_t>((uint64_t{base->schema.total_records} + 7) / 8);
+  base->bitmap_bytes = format::BitmapBytes(base->schema.total_records);
 
   if (int32_t rc = LoadWordIndex(*base); rc < 0) return rc;
 

@@ -7,6 +7,8 @@
 
 #include "lodex32_errors.h"
 #include "format/charfreq.h"
+#include "format/coding.h"
+#include "format/data.h"
 #include "format/wordfreq.h"
 
 namespace lodex {
@@ -239,15 +241,15 @@ bool CRleFilter::decode(int32_t input_bits, const uint8_t* source, size_t source
     while (o < k) {
       const uint32_t b = ByteAt(source, source_bytes, i);
       int64_t run = 0;
-      if (b != 0xFF) {
+      if (b != format::kRunEscape) {
         destination[o++] = static_cast<uint8_t>(b);
         i += 1;
       } else {
         const uint32_t x = ByteAt(source, source_bytes, i + 1);
-        if (x == 0) {
-          destination[o++] = 0xFF;
+        if (x == format::kRunLiteralFF) {
+          destination[o++] = format::kRunEscape;
           i += 2;
-        } else if (x < 0xFF) {
+        } else if (x != format::kRunLongForm) {
           run = x + 1;
           i += 2;
         } else {
@@ -277,12 +279,11 @@ bool CRleFilter::decode(int32_t input_bits, const uint8_t* source, size_t source
 bool ParseWordfreq(const uint8_t* data, size_t size, std::vector<Phrase>& phrases) {
   phrases.clear();
   size_t at = 0;
-  while (size - at >= 4) {
+  while (size - at >= format::kWordfreqCountBytes) {
     if (static_cast<int32_t>(phrases.size()) == format::kMaxWordfreqEntries) return false;
     Phrase p;
-    p.count = static_cast<int32_t>(uint32_t{data[at]} | uint32_t{data[at + 1]} << 8 |
-                                   uint32_t{data[at + 2]} << 16 | uint32_t{data[at + 3]} << 24);
-    at += 4;
+    p.count = static_cast<int32_t>(format::DecodeFixed32(data + at));
+    at += format::kWordfreqCountBytes;
     const uint8_t* text = data + at;
     const size_t room = std::min<size_t>(size - at, format::kMaxWordfreqText + 1);
     const void* nul = std::memchr(text, 0, room);
@@ -301,9 +302,7 @@ int32_t RecordCodec::Build(const uint8_t* charfreq, size_t charfreq_size, const 
   if (charfreq_size < format::kCharfreqBytes) return ERROR_OpenCharfreqFile;
   int32_t byte_weights[kByteSymbols];
   for (int b = 0; b < kByteSymbols; ++b) {
-    const uint8_t* q = charfreq + 4 * b;
-    byte_weights[b] = static_cast<int32_t>(uint32_t{q[0]} | uint32_t{q[1]} << 8 |
-                                           uint32_t{q[2]} << 16 | uint32_t{q[3]} << 24);
+    byte_weights[b] = static_cast<int32_t>(format::DecodeFixed32(charfreq + format::CharfreqOffset(b)));
   }
   std::vector<Phrase> parsed;
   if (!ParseWordfreq(wordfreq, wordfreq_size, parsed)) return ERROR_OpenWordfreqFile;
@@ -359,11 +358,10 @@ std::vector<uint8_t> ReadAll(std::FILE* f, size_t max_bytes) {
 
 int32_t OpenRecordCodec(std::FILE* charfreq, std::FILE* wordfreq, RecordCodec& codec) {
   const std::vector<uint8_t> cf = ReadAll(charfreq, format::kCharfreqBytes);
-  // A well-formed wordfreq.dat holds at most 5000 entries of at most 4 + 255 + 1 bytes;
-  // four bytes more than that always start an entry too many, so reading stops there.
-  constexpr size_t kMaxWordfreqBytes =
-      size_t{format::kMaxWordfreqEntries} * (4 + format::kMaxWordfreqText + 1);
-  const std::vector<uint8_t> wf = ReadAll(wordfreq, kMaxWordfreqBytes + 4);
+  // A count's bytes past the longest well-formed wordfreq.dat always start an entry too
+  // many, so reading stops there.
+  const std::vector<uint8_t> wf =
+      ReadAll(wordfreq, format::kMaxWordfreqBytes + format::kWordfreqCountBytes);
   return codec.Build(cf.data(), cf.size(), wf.data(), wf.size());
 }
 

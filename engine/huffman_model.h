@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "format/charfreq.h"
+
 namespace lodex {
 
-// Phrase-table limits of wordfreq.dat.
-inline constexpr int32_t kMaxPhrases = 5000;
-inline constexpr int32_t kMaxPhraseLength = 255;
-inline constexpr int32_t kByteSymbols = 256;
+// One symbol per byte value, each weighted by its charfreq.dat entry.
+inline constexpr int32_t kByteSymbols = format::kCharfreqEntries;
 // Codes are held in 64 bits.
 inline constexpr int32_t kMaxCodeLength = 64;
 

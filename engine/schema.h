@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -26,9 +27,22 @@ struct FlagLayout {
   int searchable, sortable, by_word, by_line, numeric, not_in_base, multiline;
   int int_digits, frac_digits, published, exportable;
 };
-inline constexpr FlagLayout kDataFlagLayout{0, 1, -1, -1, 2, 3, 4, 5, 13, 21, 22};
-inline constexpr FlagLayout kSearchFlagLayout{-1, -1, 0, 1, 2, -1, -1, 3, 11, 19, 20};
-inline constexpr FlagLayout kSortFlagLayout{-1, -1, -1, -1, 0, -1, -1, 1, 9, 17, 18};
+inline constexpr int BitOf(uint32_t flag) { return std::countr_zero(flag); }
+inline constexpr FlagLayout kDataFlagLayout{
+    BitOf(format::data_flag::kSearchable), BitOf(format::data_flag::kSortable), -1, -1,
+    BitOf(format::data_flag::kNumeric), BitOf(format::data_flag::kNotInBase),
+    BitOf(format::data_flag::kMultiline), format::data_flag::kIntDigitsShift,
+    format::data_flag::kFracDigitsShift, BitOf(format::data_flag::kPublished),
+    BitOf(format::data_flag::kExportable)};
+inline constexpr FlagLayout kSearchFlagLayout{
+    -1, -1, BitOf(format::search_flag::kByWord), BitOf(format::search_flag::kByLine),
+    BitOf(format::search_flag::kNumeric), -1, -1, format::search_flag::kIntDigitsShift,
+    format::search_flag::kFracDigitsShift, BitOf(format::search_flag::kPublished),
+    BitOf(format::search_flag::kExportable)};
+inline constexpr FlagLayout kSortFlagLayout{
+    -1, -1, -1, -1, BitOf(format::sort_flag::kNumeric), -1, -1, format::sort_flag::kIntDigitsShift,
+    format::sort_flag::kFracDigitsShift, BitOf(format::sort_flag::kPublished),
+    BitOf(format::sort_flag::kExportable)};
 
 struct TableInfo {
   std::string name;
@@ -51,8 +65,8 @@ struct FieldInfo {
   // Non-zero when the field occurs in table (taken modulo 256). For the first table of
   // each group of 32 the answer is the sign bit, so test for zero.
   uint32_t InTable(int32_t table) const {
-    const uint32_t t = static_cast<uint32_t>(table) & 0xFF;
-    return table_map[t / 32] & (0x80000000u >> (t % 32));
+    const int t = static_cast<int>(static_cast<uint32_t>(table) % format::kMaxTables);
+    return table_map[format::TableMapWord(t)] & format::TableMapBit(t);
   }
 };
 

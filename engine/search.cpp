@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "base.h"
+#include "format/meta.h"
 #include "lodex32_errors.h"
 #include "lodex32.h"
 #include "registry.h"
@@ -417,7 +418,8 @@ extern "C" LODEX_API int32_t APISearch(int32_t session) {
     TermScope scope;
     scope.index = &base.index;
     scope.field = search.field_index;
-    const int32_t reverse_number = search.field_number + 32768;
+    const int32_t reverse_number =
+        search.field_number + static_cast<int32_t>(format::kReverseFieldOffset);
     scope.reverse_field =
         reverse_number <= 0xFFFF ? base.schema.search.by_number.Find(reverse_number) : -1;
     if (static_cast<size_t>(scope.reverse_field + 1) > base.index.fields.size()) {

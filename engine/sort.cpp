@@ -39,7 +39,7 @@ std::string HollowFilePath(const Base& base) {
 
 int32_t ReadListEntry(const Session& session, Base& base, int64_t k, ListEntry& entry) {
   std::FILE* list = base.files.list.get();
-  const int64_t offset = int64_t{session.sort.list_offset} + 8 * k;
+  const int64_t offset = int64_t{session.sort.list_offset} + format::kSortEntryBytes * k;
   uint8_t raw[format::kSortEntryBytes];
   if (!list || k < 0 || std::fseek(list, static_cast<long>(offset), SEEK_SET) != 0 ||
       std::fread(raw, 1, sizeof raw, list) != sizeof raw) {

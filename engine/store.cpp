@@ -7,6 +7,7 @@
 #include "base.h"
 #include "lodex32_errors.h"
 #include "format/coding.h"
+#include "format/data.h"
 #include "format/mapping.h"
 #include "platform.h"
 #include "session.h"
@@ -72,7 +73,7 @@ void RecordState::Reset(int32_t record_read_bytes, int32_t record_decode_bytes,
                         int32_t data_fields, uint32_t total_records) {
   read_bytes = std::max(record_read_bytes, 0);
   decode_bytes = std::max(record_decode_bytes, 0);
-  const size_t size = static_cast<size_t>(read_bytes) * 2 + 200;
+  const size_t size = static_cast<size_t>(format::RecordBufferBytes(read_bytes));
   buffer1.assign(size, 0);
   buffer2.assign(size, 0);
   fields.assign(static_cast<size_t>(std::max(data_fields, 0)), nullptr);
@@ -116,7 +117,7 @@ int64_t MappingLookup(Session& session, const Base& base, int64_t bit) {
                       SEEK_SET) == 0) {
     got = std::fread(raw, 1, sizeof raw, f) / format::kMappingEntryBytes;
   }
-  for (size_t i = 0; i < got; ++i) r.map_window[i] = format::DecodeFixed32(raw + 4 * i);
+  for (size_t i = 0; i < got; ++i) r.map_window[i] = format::DecodeFixed32(raw + format::MappingOffset(static_cast<uint32_t>(i)));
   // Entries past a short mapping.dat name no record rather than an older window's.
   std::fill(r.map_window.begin() + got, r.map_window.end(), kUnreadPointer);
   ++r.map_loads;

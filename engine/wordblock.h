@@ -10,6 +10,8 @@
 #include <mutex>
 #include <string_view>
 
+#include "format/index2.h"
+
 namespace lodex {
 
 // index2.dat seen through one 4096-byte window. The window is refilled only when a read
@@ -40,7 +42,7 @@ class WindowedReader {
 };
 
 // A stored word: at most 8 prefix bytes and 255 suffix bytes.
-inline constexpr size_t kMaxWordBytes = 263;
+inline constexpr size_t kMaxWordBytes = format::kMaxStoredWord;
 
 struct StoredWord {
   char text[kMaxWordBytes + 1] = {};
@@ -54,7 +56,7 @@ struct StoredWord {
 struct BlockHeader {
   uint32_t word_count = 0;
   uint32_t post_offset = 0;
-  std::array<uint8_t, 256> prefixes{};
+  std::array<uint8_t, format::kPrefixSlots * format::kPrefixSlotBytes> prefixes{};
 };
 
 // Reads the header of the block at pos. The word count is cut to what the rest of the

@@ -1,6 +1,8 @@
 // Fixed-width and variable-length integer coding shared by the readers and writers of
 // the base files. Every multi-byte integer in a base is little-endian, except the
 // 3-byte record numbers of post.dat, which are big-endian (see post.h).
+//
+// Every reader in engine/ and every writer in builder/ codes its integers here.
 #pragma once
 
 #include <cstddef>

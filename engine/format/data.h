@@ -33,6 +33,9 @@
 // size less any record's pointer. The decoders work inside the record buffers, so
 // D is at most their size, RecordBufferBytes(R); R and D are never negative. Record
 // pointers stay below 2^31 so that they pass as 32-bit signed integers.
+//
+// Reader: engine/store.cpp reads a record's bytes, engine/codec.cpp decodes them. Writer:
+// builder/base_builder.cpp, coded by builder/record_coder.cpp.
 #pragma once
 
 #include <cstdint>

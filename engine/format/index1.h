@@ -8,6 +8,8 @@
 // at the field's index1_offset (meta.dat); the run ends where the next search field's
 // run begins, the last at the end of the file. Entries must end exactly at the end of
 // the file. Every search field has at least one block.
+//
+// Reader: engine/wordindex.cpp. Writer: builder/word_index_writer.cpp.
 #pragma once
 
 #include <cstdint>

@@ -24,6 +24,8 @@
 // The words of one search field, over all its blocks in order, are in strictly
 // ascending order of their key forms (textkeys.h), compared as unsigned bytes, and are
 // stored in upper case. Words with equal key forms are one word.
+//
+// Reader: engine/wordblock.cpp. Writer: builder/word_index_writer.cpp.
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,8 @@
 //   offset 4 * b: uint32 record pointer of record b (byte offset in data.dat)
 //
 // The file holds exactly total-record-count entries.
+//
+// Reader: engine/store.cpp. Writer: builder/base_builder.cpp.
 #pragma once
 
 #include <cstdint>

@@ -32,6 +32,8 @@
 //
 // Table map: 256 bits, one per table; table t is bit (t mod 32) of word (t / 32),
 // counted from the most significant bit (table 0 is 0x80000000 of word 0).
+//
+// Reader: engine/schema.cpp. Writer: builder/meta_writer.cpp.
 #pragma once
 
 #include <cstdint>

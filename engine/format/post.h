@@ -13,6 +13,8 @@
 // following word starts where the previous one ends (3c bytes, or B + 1 bytes). So the
 // postings of one field, and of any run of consecutive words, are one stretch of the
 // file. Readers skip record numbers at or above N.
+//
+// Reader: engine/postings.cpp. Writer: builder/word_index_writer.cpp.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +29,9 @@ inline constexpr uint32_t kPostingThresholdDivisor = 24;
 inline constexpr uint32_t PostingThreshold(uint32_t total_records) {
   return total_records / kPostingThresholdDivisor;
 }
-inline constexpr uint32_t BitmapBytes(uint32_t total_records) { return (total_records + 7) / 8; }
+inline constexpr uint32_t BitmapBytes(uint32_t total_records) {
+  return static_cast<uint32_t>((uint64_t{total_records} + 7) / 8);
+}
 inline constexpr bool UsesBitmapForm(uint32_t count, uint32_t total_records) {
   return count >= PostingThreshold(total_records);
 }

@@ -11,6 +11,8 @@
 // order. Hollow records may stand anywhere; the builder puts them at the end of the run
 // in bit order. The session's sorted list (in the list file) uses the same entry layout
 // with the hollow mark cleared.
+//
+// Reader: engine/sort.cpp. Writer: builder/sort_writer.cpp.
 #pragma once
 
 #include <cstdint>

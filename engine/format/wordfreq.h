@@ -7,13 +7,21 @@
 //
 // The file ends where fewer than 4 bytes remain for a count. At most kMaxWordfreqEntries
 // entries; readers stop safely at a text longer than 255 bytes or cut off before its 0.
+//
+// Reader: engine/codec.cpp (OpenRecordCodec). Writer: builder/base_builder.cpp, phrases
+// chosen by builder/record_coder.cpp.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace lodex::format {
 
 inline constexpr int kMaxWordfreqEntries = 5000;
 inline constexpr int kMaxWordfreqText = 255;
+inline constexpr int kWordfreqCountBytes = 4;
+// The longest well-formed file: every entry with the longest text.
+inline constexpr size_t kMaxWordfreqBytes =
+    size_t{kMaxWordfreqEntries} * (kWordfreqCountBytes + kMaxWordfreqText + 1);
 
 }  // namespace lodex::format
