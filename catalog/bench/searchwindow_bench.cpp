@@ -25,6 +25,7 @@
 #include "Messages.h"
 #include "UnitSearch.h"
 #include "art/Artwork.h"
+#include "tests/CatalogueFolder.h"
 
 namespace {
 
@@ -46,22 +47,6 @@ void Key(QWidget* target, QEvent::Type type, int key, const QString& text) {
   QCoreApplication::sendEvent(target, &event);
 }
 
-bool MakeCatalogFolder(const QString& cd, const QString& base) {
-  if (!QFile::copy(QStringLiteral(CATALOG_DATA_DIR "/KV.dat"), cd + QStringLiteral("KV.dat"))) return false;
-  if (!QFile::copy(QStringLiteral(CATALOG_DATA_DIR "/Rabattkod Default.txt"),
-                   cd + QStringLiteral("Rabattkod Default.txt")))
-    return false;
-  QDir(cd).mkdir(QStringLiteral("bmp"));
-  QString error;
-  if (!art::WriteImageFiles(cd + QStringLiteral("bmp"), &error)) return false;
-  QSettings settings(cd + QStringLiteral("settings.ini"), QSettings::IniFormat);
-  settings.setValue(QStringLiteral("Tremora Divuvera/CDdrev"), cd);
-  settings.setValue(QStringLiteral("Tremora Divuvera/BMPS"), QStringLiteral("bmp/"));
-  settings.setValue(QStringLiteral("Tremora Divuvera/BASE"), base);
-  settings.setValue(QStringLiteral("Tremora Divuvera/TEMP"), QString());
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -78,13 +63,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: searchwindow_bench --base DIR [--repeat N]\n");
     return 2;
   }
-  QTemporaryDir folder;
-  const QString cd = folder.path() + QLatin1Char('/');
-  if (!MakeCatalogFolder(cd, QDir(base).absolutePath())) {
+  TCatalogueFolder folder;
+  if (!folder.IsValid()) {
     std::fprintf(stderr, "cannot prepare the catalogue folder\n");
     return 3;
   }
-  SetSettingsFile(cd + QStringLiteral("settings.ini"));
+  SetSettingsFile(folder.WriteSettings(QDir(base).absolutePath()));
   SetMessageHandler([](MessageKind, const QString& text) {
     std::fprintf(stderr, "message: %s\n", qPrintable(text));
   });

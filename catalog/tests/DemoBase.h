@@ -47,6 +47,29 @@ struct TDemoProduct {
   QString table = QStringLiteral("VARER");
 };
 
+// Twenty cables "Installationskabel hvid 1m" to "20m" (type numbers IK000 to IK019,
+// prices 0,50 to 19,50) with the discount code cable_code, and two sockets whose texts
+// differ only in the joiner: "Stikkontakt AB-CD hvid" (SK1, 12,5) and "Stikkontakt ABXD
+// sort" (SK2, 99).
+inline QList<TDemoProduct> CablesAndSockets(const QString& cable_code, const QString& sk1_code,
+                                            const QString& sk2_code) {
+  QList<TDemoProduct> products;
+  for (int k = 0; k < 20; ++k) {
+    products.append({QStringLiteral("Installationskabel hvid %1m").arg(k + 1),
+                     QStringLiteral("IK%1").arg(k, 3, 10, QLatin1Char('0')),
+                     QStringLiteral("10 000 %1").arg(k, 2, 10, QLatin1Char('0')),
+                     QStringLiteral("57000000000%1").arg(k, 2, 10, QLatin1Char('0')),
+                     QStringLiteral("%1,50").arg(k), cable_code});
+  }
+  products.append({QStringLiteral("Stikkontakt AB-CD hvid"), QStringLiteral("SK1"),
+                   QStringLiteral("20 000 01"), QStringLiteral("5711111111111"),
+                   QStringLiteral("12,5"), sk1_code});
+  products.append({QStringLiteral("Stikkontakt ABXD sort"), QStringLiteral("SK2"),
+                   QStringLiteral("20 000 02"), QStringLiteral("5722222222222"),
+                   QStringLiteral("99"), sk2_code});
+  return products;
+}
+
 class TDemoBase {
  public:
   // Builds the base; Error() says why when Path() is empty.

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "CatalogSettings.h"
+#include "CatalogueFolder.h"
 #include "DemoBase.h"
 #include "Messages.h"
 #include "ResultGrid.h"
@@ -29,21 +30,10 @@ class HandOverTest : public QObject {
         {"Afbryder 1-pol hvid", "AF1", "30 000 01", "5733333333333", "45", "K1"},
         {"Stikkontakt 2-fag hvid", "SK2", "20 000 02", "5722222222222", "20,4", "K2"}});
     QVERIFY2(!base_->Path().isEmpty(), qPrintable(base_->Error()));
-    const QString cd = folder_.path() + '/';
-    QFile::copy(CATALOG_DATA_DIR "/KV.dat", cd + "KV.dat");
-    QFile codes(cd + "Rabattkod Default.txt");
-    QVERIFY(codes.open(QIODevice::WriteOnly));
-    codes.write("Rabatkode\tProcent\r\nK1\t10\r\nK2\t25\r\n");
-    codes.close();
-    QString error;
-    QVERIFY2(art::WriteImageFiles(cd + "bmp", &error), qPrintable(error));
-    {
-      QSettings settings(cd + "settings.ini", QSettings::IniFormat);
-      settings.setValue("Tremora Divuvera/CDdrev", cd);
-      settings.setValue("Tremora Divuvera/BMPS", "bmp/");
-      settings.setValue("Tremora Divuvera/BASE", base_->Path());
-    }
-    SetSettingsFile(cd + "settings.ini");
+    QVERIFY(folder_.IsValid());
+    QVERIFY(WriteWholeFile(folder_.Path("Rabattkod Default.txt"),
+                           "Rabatkode\tProcent\r\nK1\t10\r\nK2\t25\r\n"));
+    SetSettingsFile(folder_.WriteSettings(base_->Path()));
     SetMessageHandler([this](MessageKind, const QString& text) { messages_ << text; });
     std::unique_ptr<TCatalogStart> start = StartCatalog();
     QVERIFY2(start, qPrintable(messages_.join('\n')));
@@ -105,7 +95,7 @@ class HandOverTest : public QObject {
   }
 
   std::unique_ptr<TDemoBase> base_;
-  QTemporaryDir folder_;
+  TCatalogueFolder folder_;
   std::unique_ptr<TFormSearch> search_;
   QStringList messages_;
 };

@@ -11,15 +11,10 @@
 #include "DiscountCodes.h"
 #include "Messages.h"
 #include "NumberFormat.h"
+#include "TestFiles.h"
 #include "TextTable.h"
 
 namespace {
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
 
 QByteArray Cp1252(const QString& text) { return ToCp1252(text); }
 
@@ -72,12 +67,12 @@ class TestKVDiverse : public QObject {
 
   void textTableIsLookedUpInTheWorkingFolderThenTheDataFolder() {
     QTemporaryDir work, data;
-    WriteFile(data.filePath("KV.dat"), "000 from data\n");
+    QVERIFY(WriteWholeFile(data.filePath("KV.dat"), "000 from data\n"));
     const QString previous = QDir::currentPath();
     QDir::setCurrent(work.path());
     QCOMPARE(LoadTextTable(data.path() + "/"), QDir(data.path()).absoluteFilePath("KV.dat"));
     QCOMPARE(Text(TextId::WindowTitle), QStringLiteral("from data"));
-    WriteFile(work.filePath("KV.dat"), "000 from work\n");
+    QVERIFY(WriteWholeFile(work.filePath("KV.dat"), "000 from work\n"));
     QVERIFY(!LoadTextTable(data.path() + "/").isEmpty());
     QCOMPARE(Text(TextId::WindowTitle), QStringLiteral("from work"));
     QFile::remove(work.filePath("KV.dat"));
@@ -181,7 +176,7 @@ class TestKVDiverse : public QObject {
   void loadDiscountFileReportsAndEndsTheProgram() {
     QTemporaryDir dir;
     const QString bad = dir.filePath("Rabattkod Bad.txt");
-    WriteFile(bad, "h\r\nAB\t1\t2\r\n");
+    QVERIFY(WriteWholeFile(bad, "h\r\nAB\t1\t2\r\n"));
     QCOMPARE(LoadDiscountFile(bad), DiscountFileStatus::BadLine);
     QCOMPARE(messages_.size(), 1);
     QCOMPARE(messages_[0].text, QStringLiteral("Bad line in (file: ") + bad + ")");
@@ -197,7 +192,7 @@ class TestKVDiverse : public QObject {
 
     ClearTerminationRequest();
     messages_.clear();
-    WriteFile(dir.filePath("Rabattkod Good.txt"), "h\nAB\t10\n");
+    QVERIFY(WriteWholeFile(dir.filePath("Rabattkod Good.txt"), "h\nAB\t10\n"));
     QCOMPARE(LoadDiscountFile(dir.filePath("Rabattkod Good.txt")), DiscountFileStatus::Ok);
     QVERIFY(messages_.isEmpty());
     QVERIFY(!TerminationRequested());
@@ -208,7 +203,7 @@ class TestKVDiverse : public QObject {
     QTemporaryDir dir;
     for (const char* name : {"Rabattkod Grossist.txt", "Rabattkod Default.txt", "Rabattkod .txt",
                              "Rabattkoder.txt", "notes.txt", "Rabattkod Gammel.bak"})
-      WriteFile(dir.filePath(QString::fromLatin1(name)), "h\n");
+      QVERIFY(WriteWholeFile(dir.filePath(QString::fromLatin1(name)), "h\n"));
     QCOMPARE(DiscountFileNames(dir.path() + "/"),
              (QStringList{QString(), QStringLiteral("Default"), QStringLiteral("Grossist")}));
     QTemporaryDir empty;
@@ -249,7 +244,7 @@ class TestKVDiverse : public QObject {
   void settingsAreReadFromTheNamedFile() {
     QTemporaryDir dir;
     const QString ini = dir.filePath("settings.ini");
-    WriteFile(ini, "[Tremora Divuvera]\nCDdrev=\"/data/cat/\"\nBMPS=bmp/\nBASE=/data/base/\n");
+    QVERIFY(WriteWholeFile(ini, "[Tremora Divuvera]\nCDdrev=\"/data/cat/\"\nBMPS=bmp/\nBASE=/data/base/\n"));
     SetSettingsFile(ini);
     const FolderSettings folders = ReadFolderSettings(*OpenSettingsStore());
     QCOMPARE(folders.CdFolder, QStringLiteral("/data/cat/"));

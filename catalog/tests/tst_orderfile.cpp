@@ -1,6 +1,7 @@
 // Reading and writing saved order-list files.
 #include "OrderFile.h"
 #include "ReadOnlyFolder.h"
+#include "TestFiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -13,17 +14,6 @@ namespace {
 
 OrderFields Line(const QString& item, const QString& quantity, const QString& gross) {
   return {item, quantity, "T-100", "12 345 67", "5701234567890", gross, "22,14", "24,6", "A1"};
-}
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
 }
 
 }  // namespace
@@ -89,7 +79,7 @@ class OrderFileTest : public QObject {
   void emptyFileIsReportedAsEmpty() {
     QTemporaryDir dir;
     const QString path = dir.filePath("empty.txt");
-    WriteAll(path, {});
+    QVERIFY(WriteWholeFile(path, {}));
     QCOMPARE(order::LoadOrderFile(path).status, OrderFileStatus::kEmpty);
   }
 
@@ -102,11 +92,11 @@ class OrderFileTest : public QObject {
   void saveReplacesTheFileAndLoadReadsItBack() {
     QTemporaryDir dir;
     const QString path = dir.filePath("order.txt");
-    WriteAll(path, "old contents that are much longer than the new ones\r\n");
+    QVERIFY(WriteWholeFile(path, "old contents that are much longer than the new ones\r\n"));
     const std::vector<OrderFields> lines = {Line("Dåse", "7", "10")};
     QString error;
     QVERIFY(order::SaveOrderFile(path, lines, &error));
-    QCOMPARE(ReadAll(path), order::FormatOrderFile(lines));
+    QCOMPARE(FileBytes(path), order::FormatOrderFile(lines));
     QVERIFY(order::LoadOrderFile(path).lines == lines);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"order.txt"});
   }
@@ -115,13 +105,13 @@ class OrderFileTest : public QObject {
     QTemporaryDir dir;
     const QString path = dir.filePath("order.txt");
     const QByteArray old_bytes = "a\t1\tb\tc\td\t2\t3\t4\t5\t\r\n";
-    WriteAll(path, old_bytes);
+    QVERIFY(WriteWholeFile(path, old_bytes));
     ReadOnlyFolder read_only(dir.path());
     if (!read_only.active()) QSKIP("this system cannot make a folder read-only");
     QString error;
     QVERIFY(!order::SaveOrderFile(path, {Line("Ny", "1", "1")}, &error));
     QVERIFY(!error.isEmpty());
-    QCOMPARE(ReadAll(path), old_bytes);
+    QCOMPARE(FileBytes(path), old_bytes);
   }
 };
 

@@ -8,21 +8,10 @@
 
 namespace {
 
+// The cables and sockets, and a cable of another table.
 QList<TDemoProduct> Products() {
-  QList<TDemoProduct> products;
-  for (int k = 0; k < 20; ++k) {
-    products.append({QStringLiteral("Installationskabel hvid %1m").arg(k + 1),
-                     QStringLiteral("IK%1").arg(k, 3, 10, QLatin1Char('0')),
-                     QStringLiteral("10 000 %1").arg(k, 2, 10, QLatin1Char('0')),
-                     QStringLiteral("57000000000%1").arg(k, 2, 10, QLatin1Char('0')),
-                     QStringLiteral("%1,50").arg(k), QStringLiteral("10")});
-  }
-  products.append({QStringLiteral("Stikkontakt AB-CD hvid"), QStringLiteral("SK1"),
-                   QStringLiteral("20 000 01"), QStringLiteral("5711111111111"),
-                   QStringLiteral("12,5"), QStringLiteral("10")});
-  products.append({QStringLiteral("Stikkontakt ABXD sort"), QStringLiteral("SK2"),
-                   QStringLiteral("20 000 02"), QStringLiteral("5722222222222"),
-                   QStringLiteral("99"), QStringLiteral("20")});
+  QList<TDemoProduct> products =
+      CablesAndSockets(QStringLiteral("10"), QStringLiteral("10"), QStringLiteral("20"));
   products.append({QStringLiteral("Installationskabel sort"), QStringLiteral("IKOLD"),
                    QStringLiteral("30 000 01"), QString(), QStringLiteral("5"),
                    QStringLiteral("10"), QStringLiteral("UDGÅEDE VARER")});

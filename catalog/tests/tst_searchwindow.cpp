@@ -14,6 +14,7 @@
 #include <QWheelEvent>
 
 #include "CatalogSettings.h"
+#include "CatalogueFolder.h"
 #include "DemoBase.h"
 #include "DiscountCodes.h"
 #include "Marking.h"
@@ -28,27 +29,7 @@
 namespace {
 
 QList<TDemoProduct> Products() {
-  QList<TDemoProduct> products;
-  for (int k = 0; k < 20; ++k) {
-    products.append({QStringLiteral("Installationskabel hvid %1m").arg(k + 1),
-                     QStringLiteral("IK%1").arg(k, 3, 10, QLatin1Char('0')),
-                     QStringLiteral("10 000 %1").arg(k, 2, 10, QLatin1Char('0')),
-                     QStringLiteral("57000000000%1").arg(k, 2, 10, QLatin1Char('0')),
-                     QStringLiteral("%1,50").arg(k), QStringLiteral("K2")});
-  }
-  products.append({QStringLiteral("Stikkontakt AB-CD hvid"), QStringLiteral("SK1"),
-                   QStringLiteral("20 000 01"), QStringLiteral("5711111111111"),
-                   QStringLiteral("12,5"), QStringLiteral("K1")});
-  products.append({QStringLiteral("Stikkontakt ABXD sort"), QStringLiteral("SK2"),
-                   QStringLiteral("20 000 02"), QStringLiteral("5722222222222"),
-                   QStringLiteral("99"), QStringLiteral("K9")});
-  return products;
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-  file.write(bytes);
+  return CablesAndSockets(QStringLiteral("K2"), QStringLiteral("K1"), QStringLiteral("K9"));
 }
 
 }  // namespace
@@ -58,7 +39,7 @@ class SearchWindowTest : public QObject {
 
  private:
   std::unique_ptr<TDemoBase> base_;
-  QTemporaryDir folder_;
+  TCatalogueFolder folder_;
   std::unique_ptr<TFormSearch> window_;
   QStringList messages_;
 
@@ -108,22 +89,10 @@ class SearchWindowTest : public QObject {
   void initTestCase() {
     base_ = std::make_unique<TDemoBase>(Products());
     QVERIFY2(!base_->Path().isEmpty(), qPrintable(base_->Error()));
-    QVERIFY(folder_.isValid());
-    const QString cd = folder_.path() + QLatin1Char('/');
-    QFile::copy(QStringLiteral(CATALOG_DATA_DIR "/KV.dat"), cd + QStringLiteral("KV.dat"));
-    WriteFile(cd + QStringLiteral("Rabattkod Default.txt"), "Rabatkode\tProcent\r\nK1\t10\r\nK2\t25\r\n");
-    QDir(cd).mkdir(QStringLiteral("bmp"));
-    QString error;
-    QVERIFY2(art::WriteImageFiles(cd + QStringLiteral("bmp"), &error), qPrintable(error));
-    const QString ini = cd + QStringLiteral("settings.ini");
-    {
-      QSettings settings(ini, QSettings::IniFormat);
-      settings.setValue(QStringLiteral("Tremora Divuvera/CDdrev"), cd);
-      settings.setValue(QStringLiteral("Tremora Divuvera/BMPS"), QStringLiteral("bmp/"));
-      settings.setValue(QStringLiteral("Tremora Divuvera/BASE"), base_->Path());
-      settings.setValue(QStringLiteral("Tremora Divuvera/TEMP"), QString());
-    }
-    SetSettingsFile(ini);
+    QVERIFY(folder_.IsValid());
+    QVERIFY(WriteWholeFile(folder_.Path(QStringLiteral("Rabattkod Default.txt")),
+                           "Rabatkode\tProcent\r\nK1\t10\r\nK2\t25\r\n"));
+    SetSettingsFile(folder_.WriteSettings(base_->Path()));
     SetMessageHandler([this](MessageKind, const QString& text) { messages_ << text; });
     std::unique_ptr<TCatalogStart> start = StartCatalog();
     QVERIFY2(start, qPrintable(messages_.join('\n')));
@@ -245,8 +214,8 @@ class SearchWindowTest : public QObject {
   }
 
   void discountFileChoiceRepricesTheGrid() {
-    WriteFile(folder_.path() + QStringLiteral("/Rabattkod Storkunde.txt"),
-              "Rabatkode\tProcent\r\nK1\t50\r\n");
+    QVERIFY(WriteWholeFile(folder_.Path(QStringLiteral("Rabattkod Storkunde.txt")),
+                           "Rabatkode\tProcent\r\nK1\t50\r\n"));
     QCOMPARE(SearchFor(QString(), QStringLiteral("sk1")), 1);
     QCOMPARE(Cell(TResultModel::kNetPriceColumn, 1), QStringLiteral("11,25"));
     auto* selector = window_->findChild<QComboBox*>();

@@ -12,11 +12,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "base_builder.h"
 #include "ButtonEX.h"
 #include "CatalogImages.h"
+#include "CatalogueFolder.h"
 #include "CatalogSettings.h"
-#include "demo_catalog.h"
+#include "DemoBase.h"
 #include "DiscountCodes.h"
 #include "Messages.h"
 #include "TextTable.h"
@@ -30,57 +30,13 @@ namespace {
 // A small demo base shared by every test: the program opens it at start.
 QTemporaryDir* g_base_dir = nullptr;
 
-bool BuildSmallBase(const QString& out, QString* error) {
-  QTemporaryDir source;
-  std::string why;
-  lodex::build::BuildRequest request;
-  request.out_dir = out.toStdString();
-  lodex::build::BuildSummary summary;
-  if (!source.isValid() ||
-      !lodex::build::WriteDemoCatalog(300, 1, source.path().toStdString(), &request.table_path,
-                                      &request.schema_path, &why) ||
-      lodex::build::RunBuild(request, &summary, &why) != lodex::build::kExitOk) {
-    *error = QString::fromStdString(why);
-    return false;
-  }
-  return true;
-}
-
 struct Message {
   MessageKind kind;
   QString text;
 };
 
-// A catalogue folder like the demo one: KV.dat, the discount-code files and the images
-// in "bmp/", with a settings file pointing at it.
-class CatalogueFolder {
- public:
-  CatalogueFolder() {
-    root_ = dir_.path() + "/";
-    const QDir data(QStringLiteral(CATALOG_DATA_DIR));
-    for (const QString& name : data.entryList({"KV.dat", "Rabattkod *.txt"}, QDir::Files))
-      QFile::copy(data.filePath(name), root_ + name);
-    QString failed;
-    art::WriteImageFiles(root_ + "bmp", &failed);
-  }
-  QString Root() const { return root_; }
-  QString Path(const QString& name) const { return root_ + name; }
-  // Writes the settings file with the given values (an empty value is left out).
-  QString WriteSettings(const QString& cd, const QString& bmps) const {
-    QFile file(root_ + "settings.ini");
-    file.open(QIODevice::WriteOnly);
-    QByteArray text = "[Tremora Divuvera]\n";
-    if (!cd.isEmpty()) text += "CDdrev=\"" + cd.toUtf8() + "\"\n";
-    if (!bmps.isEmpty()) text += "BMPS=" + bmps.toUtf8() + "\n";
-    text += "BASE=\"" + g_base_dir->path().toUtf8() + "/base/\"\n";
-    file.write(text);
-    return file.fileName();
-  }
-
- private:
-  QTemporaryDir dir_;
-  QString root_;
-};
+// The colour of a pixel, without its alpha.
+QRgb Rgb(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
 
 }  // namespace
 
@@ -96,9 +52,9 @@ class TestShell : public QObject {
 
   // Runs the start-up on the folder's settings and makes the search window from it;
   // null when the start-up ended the program.
-  std::unique_ptr<TFormSearch> CreateSearch(const CatalogueFolder& folder, const QString& cd,
+  std::unique_ptr<TFormSearch> CreateSearch(const TCatalogueFolder& folder, const QString& cd,
                                             const QString& bmps) {
-    SetSettingsFile(folder.WriteSettings(cd, bmps));
+    SetSettingsFile(folder.WriteSettings(cd, bmps, g_base_dir->path() + "/base/"));
     std::unique_ptr<TCatalogStart> start = StartCatalog();
     return start ? std::make_unique<TFormSearch>(std::move(*start)) : nullptr;
   }
@@ -108,7 +64,7 @@ class TestShell : public QObject {
     previous_dir_ = QDir::currentPath();
     g_base_dir = new QTemporaryDir;
     QString error;
-    QVERIFY2(BuildSmallBase(g_base_dir->filePath("base"), &error), qPrintable(error));
+    QVERIFY2(BuildDemoBase(g_base_dir->filePath("base"), 300, &error), qPrintable(error));
   }
   void cleanupTestCase() {
     delete g_base_dir;
@@ -137,7 +93,7 @@ class TestShell : public QObject {
   }
 
   void creationWithGoodSettings() {
-    CatalogueFolder folder;
+    TCatalogueFolder folder;
     auto search = CreateSearch(folder, folder.Root(), "bmp/");
     QVERIFY(messages_.isEmpty());
     QVERIFY(search);
@@ -161,7 +117,7 @@ class TestShell : public QObject {
   }
 
   void controlsOfTheSearchWindow() {
-    CatalogueFolder folder;
+    TCatalogueFolder folder;
     auto search = CreateSearch(folder, folder.Root(), "bmp/");
     search->show();
     auto editAt = [&search](int x) -> QLineEdit* {
@@ -203,7 +159,7 @@ class TestShell : public QObject {
   void missingFolderSettingsEndTheProgram() {
     QFETCH(bool, withCd);
     QFETCH(bool, withBmps);
-    CatalogueFolder folder;
+    TCatalogueFolder folder;
     QDir::setCurrent(folder.Root());  // KV.dat from the working folder
     auto search = CreateSearch(folder, withCd ? folder.Root() : QString(),
                                withBmps ? QStringLiteral("bmp/") : QString());
@@ -215,7 +171,7 @@ class TestShell : public QObject {
   }
 
   void missingTextTableEndsTheProgram() {
-    CatalogueFolder folder;
+    TCatalogueFolder folder;
     QFile::remove(folder.Path("KV.dat"));
     auto search = CreateSearch(folder, folder.Root(), "bmp/");
     QCOMPARE(messages_.size(), 1);
@@ -224,7 +180,7 @@ class TestShell : public QObject {
   }
 
   void missingImageIsReportedWithItsPath() {
-    CatalogueFolder folder;
+    TCatalogueFolder folder;
     QFile::remove(folder.Path("bmp/MBlaa.bmp"));
     auto search = CreateSearch(folder, folder.Root(), "bmp/");
     QCOMPARE(messages_.size(), 1);
@@ -235,7 +191,7 @@ class TestShell : public QObject {
   }
 
   void malformedDefaultDiscountFileEndsTheProgram() {
-    CatalogueFolder folder;
+    TCatalogueFolder folder;
     QFile file(folder.Path("Rabattkod Default.txt"));
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write("Kode\tProcent\r\nK1\t10\t\r\n");
@@ -247,7 +203,7 @@ class TestShell : public QObject {
   }
 
   void discountSelectorListsAndLoadsFiles() {
-    CatalogueFolder folder;
+    TCatalogueFolder folder;
     auto search = CreateSearch(folder, folder.Root(), "bmp/");
     auto* selector = search->findChild<QComboBox*>();
     search->RabatKodeFilComboBoxDropDown();
@@ -271,7 +227,7 @@ class TestShell : public QObject {
   }
 
   void exitAsksFirstAndClosingAFrameClosesTheMainWindow() {
-    CatalogueFolder folder;
+    TCatalogueFolder folder;
     auto search = CreateSearch(folder, folder.Root(), "bmp/");
     SetApplicationMainWindow(search.get());
     search->show();
@@ -309,7 +265,7 @@ class TestShell : public QObject {
   }
 
   void aboutBoxPictureAndCloseLabel() {
-    CatalogueFolder folder;
+    TCatalogueFolder folder;
     TFormAbout withFile(folder.Path(QStringLiteral("bmp/") + TFormAbout::kPictureFile));
     QVERIFY(withFile.PictureFromFile());
     QCOMPARE(withFile.size(), QSize(319, 233));
@@ -328,21 +284,42 @@ class TestShell : public QObject {
     QVERIFY(!builtIn.isVisible());
   }
 
+  // The search window and the about box as the program shows them at start, checked
+  // for what the pictures show and saved for a look at the finished layout.
   void screenshots() {
-    CatalogueFolder folder;
+    TCatalogueFolder folder;
     auto search = CreateSearch(folder, folder.Root(), "bmp/");
     QVERIFY(search);
     QVERIFY(QDir().mkpath(QStringLiteral(CATALOG_SCREENSHOT_DIR)));
     const QDir out(QStringLiteral(CATALOG_SCREENSHOT_DIR));
     search->setWindowState(Qt::WindowNoState);
     search->show();
-    QVERIFY(QTest::qWaitForWindowExposed(search.get()));
-    QVERIFY(search->grab().save(out.filePath("search-window.png")));
+    QVERIFY(QTest::qWaitForWindowActive(search.get()));
+    const QImage window = search->grab().toImage();
+    QVERIFY(window.save(out.filePath("search-window.png")));
+    QCOMPARE(window.size(), search->size());
+    QCOMPARE(search->windowTitle(), Text(TextId::WindowTitle));
 
-    FormAbout = new TFormAbout;
+    // The client area: the logo strip at the top, the background below the grid.
+    const QImage client = search->Client()->grab().toImage();
+    QCOMPARE(client.size(), QSize(TFormTemplate::kClientWidth, TFormTemplate::kClientHeight));
+    QCOMPARE(Rgb(client, 790, 40), Rgb(art::LogoStrip(), 790, 40));
+    QCOMPARE(Rgb(client, 780, 500), Rgb(art::Background(), 780, 500 - 80));
+    // The counters start at 0; the focus starts in the item-text edit, whose hint the
+    // status bar shows.
+    QCOMPARE(search->findChild<QLabel*>("AntalHitsLbl")->text(), QStringLiteral("0"));
+    QCOMPARE(search->findChild<QLabel*>("AntalIOrdreLbl")->text(), QStringLiteral("0"));
+    QCOMPARE(search->StatusText(), Text(TextId::HintItemTextEdit));
+
+    FormAbout = new TFormAbout(folder.Path(QStringLiteral("bmp/") + TFormAbout::kPictureFile));
     search->Om1Click();
     QVERIFY(QTest::qWaitForWindowExposed(FormAbout));
-    QVERIFY(FormAbout->grab().save(out.filePath("about-box.png")));
+    const QImage about = FormAbout->grab().toImage();
+    QVERIFY(about.save(out.filePath("about-box.png")));
+    QCOMPARE(about.size(), QSize(TFormAbout::kWidth, TFormAbout::kHeight));
+    QVERIFY(FormAbout->PictureFromFile());
+    QCOMPARE(Rgb(about, 10, 10), Rgb(art::AboutPicture(), 10, 10));
+    QCOMPARE(FormAbout->findChild<TAboutCloseLabel*>()->LabelText(), Text(TextId::AboutClose));
     delete FormAbout;
     FormAbout = nullptr;
   }

@@ -1,12 +1,14 @@
 // The order list window and the print window driven as a user drives them: clicks into
 // the grid, the quantity editor, the buttons, the file dialogs (answered by the test) and
 // printing into PDF files.
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
@@ -21,8 +23,10 @@
 #include "Messages.h"
 #include "NumberFormat.h"
 #include "ReadOnlyFolder.h"
+#include "TestFiles.h"
 #include "TextTable.h"
 #include "UnitOrder.h"
+#include "art/Artwork.h"
 
 using namespace order;
 
@@ -39,17 +43,6 @@ QByteArray TextTableBytes() {
     table += QString("%1 %2\r\n").arg(n, 3, 10, QChar('0')).arg(texts.value(n, QString("t%1").arg(n)));
   }
   return ToCp1252(table);
-}
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
 }
 
 QString PdfText(const QString& path, int page) {
@@ -215,7 +208,7 @@ class UnitOrderTest : public QObject {
     const QString path = dir.filePath("ordre.txt");
     Answer(path);
     window_->GemBtnClick();
-    QCOMPARE(ReadAll(path),
+    QCOMPARE(FileBytes(path),
              QByteArray("Vare 1\t2\tT1\t10 20 30\t5700000000001\t24,6\t22,14\t12,3\tA1\t\r\n"
                         "Vare 2\t1\tT2\t10 20 30\t5700000000001\t12,30\t11,07\t12,3\tA1\t\r\n"));
 
@@ -233,7 +226,7 @@ class UnitOrderTest : public QObject {
     AddLines(20);
     QTemporaryDir dir;
     const QString path = dir.filePath("kort.txt");
-    WriteAll(path, "Kabel\t3\tK1\t1\t2\t30\t27\t10\tA1\t\r\n");
+    QVERIFY(WriteWholeFile(path, "Kabel\t3\tK1\t1\t2\t30\t27\t10\tA1\t\r\n"));
     Answer(path);
     window_->HentBtnClick();
     QCOMPARE(window_->Model()->rowCount(), kMinLineRows);
@@ -245,7 +238,7 @@ class UnitOrderTest : public QObject {
     AddLines(3);
     QTemporaryDir dir;
     const QString path = dir.filePath("fejl.txt");
-    WriteAll(path, "Kabel\t3\tK1\t1\t2\t30\t27\t10\tA1\t\r\nKabel\t3\tK1\t1\r\n");
+    QVERIFY(WriteWholeFile(path, "Kabel\t3\tK1\t1\t2\t30\t27\t10\tA1\t\r\nKabel\t3\tK1\t1\r\n"));
     Answer(path);
     window_->HentBtnClick();
     QCOMPARE(messages_.size(), 1);
@@ -259,7 +252,7 @@ class UnitOrderTest : public QObject {
     AddLines(3);
     QTemporaryDir dir;
     const QString path = dir.filePath("tom.txt");
-    WriteAll(path, {});
+    QVERIFY(WriteWholeFile(path, {}));
     Answer(path);
     window_->HentBtnClick();
     QCOMPARE(messages_, QStringList{"Filen er tom"});
@@ -280,14 +273,14 @@ class UnitOrderTest : public QObject {
     QTemporaryDir dir;
     const QString path = dir.filePath("gammel.txt");
     const QByteArray old_bytes = "Gammel\t1\tG\t\t\t5,00\t5,00\t5\t\t\r\n";
-    WriteAll(path, old_bytes);
+    QVERIFY(WriteWholeFile(path, old_bytes));
     ReadOnlyFolder read_only(dir.path());
     if (!read_only.active()) QSKIP("this system cannot make a folder read-only");
     Answer(path);
     window_->GemBtnClick();
     QCOMPARE(messages_.size(), 1);
     QVERIFY(messages_[0].contains(QDir::toNativeSeparators(path)));
-    QCOMPARE(ReadAll(path), old_bytes);
+    QCOMPARE(FileBytes(path), old_bytes);
     QCOMPARE(window_->OrderLineCount(), 2);
   }
 
@@ -338,7 +331,8 @@ class UnitOrderTest : public QObject {
     QVERIFY(!QFile::exists(path));
   }
 
-  // The windows with the shipped texts and discount codes.
+  // The windows with the shipped texts and discount codes, checked for what the pictures
+  // show and saved for a look at the finished layout.
   void screenshots() {
     TTextTable shipped;
     if (!shipped.LoadFromFile(CATALOG_DATA_DIR "/KV.dat")) QSKIP("no shipped text table");
@@ -359,11 +353,40 @@ class UnitOrderTest : public QObject {
     window_->Model()->ToggleMark(2);
     window_->Model()->SetQuantity(5, 100);
     window_->RefreshTotals();
+    // The mouse over the item-text column shows its hint.
+    QMouseEvent move(QEvent::MouseMove, ColumnCentre(0, kItemTextColumn), QPointF(), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(window_->Grid()->viewport(), &move);
     QDir().mkpath(CATALOG_SCREENSHOT_DIR);
-    QVERIFY(window_->grab().save(CATALOG_SCREENSHOT_DIR "/order-list.png"));
+    const QImage order = window_->grab().toImage();
+    QVERIFY(order.save(CATALOG_SCREENSHOT_DIR "/order-list.png"));
+    QCOMPARE(order.size(), window_->size());
+    QCOMPARE(window_->windowTitle(), shipped.Text(TextId::WindowTitle));
+    QCOMPARE(window_->StatusText(), shipped.Text(TextId::HintItemTextColumn));
+    QCOMPARE(window_->OrderLineCount(), items.size());
+    QCOMPARE(Cell(5, kQuantityColumn), QString("100"));
+    // 412,50 + 2 x 38,75 + 3 x 45,00 + 12,95 + 2 x 49,00 + 100 x 0,85
+    QCOMPARE(window_->TotalCaption(), shipped.Text(TextId::Total));
+    QCOMPARE(window_->GrossTotalText(), QString("820,95"));
+    const QImage client = window_->Client()->grab().toImage();
+    QCOMPARE(client.size(), QSize(TFormTemplate::kClientWidth, TFormTemplate::kClientHeight));
+    QCOMPARE(client.pixel(790, 40) & 0xFFFFFF, art::LogoStrip().pixel(790, 40) & 0xFFFFFF);
+
     print_->show();
     QVERIFY(QTest::qWaitForWindowExposed(print_.get()));
-    QVERIFY(print_->grab().save(CATALOG_SCREENSHOT_DIR "/print-window.png"));
+    const QImage print = print_->grab().toImage();
+    QVERIFY(print.save(CATALOG_SCREENSHOT_DIR "/print-window.png"));
+    QCOMPARE(print.size(), QSize(389, 229));
+    QCOMPARE(print_->findChild<TButtonEX*>("PrintBtn")->Caption(), shipped.Text(TextId::PrintButton));
+    QCOMPARE(print_->CloseButton()->Caption(), shipped.Text(TextId::CloseButton));
+    // The background runs from deep blue at the top to a lighter blue at the bottom.
+    const QColor top = print.pixelColor(380, 2);
+    const QColor bottom = print.pixelColor(380, 226);
+    QVERIFY2(qAbs(top.red() - 0x0b) <= 4 && qAbs(top.green() - 0x2a) <= 4 &&
+                 qAbs(top.blue() - 0x5b) <= 4,
+             qPrintable(top.name()));
+    QVERIFY2(bottom.blue() > top.blue() + 50 && bottom.blue() > bottom.red(),
+             qPrintable(bottom.name()));
     TextTable->LoadFromBytes(TextTableBytes());
   }
 
@@ -376,6 +399,10 @@ class UnitOrderTest : public QObject {
   }
 
   QString Cell(int row, int column) const { return window_->Model()->Cell(row, column); }
+
+  QPointF ColumnCentre(int row, int column) const {
+    return window_->Grid()->visualRect(window_->Model()->index(row, column)).center();
+  }
 
   void ClickCell(int row, int column) {
     QTableView* grid = window_->Grid();
