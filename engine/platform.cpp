@@ -2,12 +2,14 @@
 
 #include <atomic>
 
-#include "lodex32.h"
-
 namespace lodex {
 namespace {
 std::atomic<int32_t (*)(void)> g_escape_probe{nullptr};
 }  // namespace
+
+void SetEscapeProbe(int32_t (*probe)(void)) {
+  g_escape_probe.store(probe, std::memory_order_release);
+}
 
 int32_t PollEscape() {
   auto probe = g_escape_probe.load(std::memory_order_acquire);
@@ -24,7 +26,3 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
 }
 
 }  // namespace lodex
-
-extern "C" LODEX_API void LodexSetEscapeProbe(int32_t (*probe)(void)) {
-  lodex::g_escape_probe.store(probe, std::memory_order_release);
-}

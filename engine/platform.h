@@ -54,6 +54,9 @@ class BoundedLock {
   bool owned_;
 };
 
+// Installs the host's Escape probe (LodexSetEscapeProbe); null removes it.
+void SetEscapeProbe(int32_t (*probe)(void));
+
 // Asks the host whether Escape was pressed since the previous call (0 when no probe
 // is installed).
 int32_t PollEscape();
