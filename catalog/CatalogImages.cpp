@@ -1,7 +1,5 @@
 #include "CatalogImages.h"
 
-CatalogImages Images;
-
 QStringList ImageFileNames() {
   return {QStringLiteral("DesLogo.bmp"), QStringLiteral("BG.Bmp"),
           QStringLiteral("Dok.bmp"),     QStringLiteral("Dok_minus.bmp"),
@@ -15,9 +13,9 @@ bool TCatalogImage::load(const QString& path) {
   return true;
 }
 
-bool LoadImages(const QString& folder, QString* failedPath) {
-  TCatalogImage* targets[] = {&Images.DesLogo,  &Images.BG,    &Images.Dok,
-                              &Images.DokMinus, &Images.MBlaa, &Images.LBlaa};
+bool LoadImages(const QString& folder, CatalogImages* images, QString* failedPath) {
+  TCatalogImage* targets[] = {&images->DesLogo,  &images->BG,    &images->Dok,
+                              &images->DokMinus, &images->MBlaa, &images->LBlaa};
   const QStringList names = ImageFileNames();
   for (int i = 0; i < names.size(); ++i) {
     const QString path = folder + names[i];

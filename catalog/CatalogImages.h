@@ -1,5 +1,5 @@
-// The six images the windows draw with, loaded once at start from the catalogue's
-// image folder.
+// The six images the windows draw with, loaded once by the start-up from the
+// catalogue's image folder and handed to the windows.
 #pragma once
 
 #include <QPixmap>
@@ -31,12 +31,10 @@ struct CatalogImages {
   TCatalogImage MBlaa;     // "MBlaa.bmp": background of odd grid rows
   TCatalogImage LBlaa;     // "LBlaa.bmp": background of even grid rows and the header
 };
-// The process's images; the grids of both windows draw with them.
-extern CatalogImages Images;
 
 // The six file names, in loading order.
 QStringList ImageFileNames();
-// Loads the six images from folder (their names are appended to it as they are). On
-// failure answers false and puts the path of the first image that could not be loaded
-// into failedPath.
-bool LoadImages(const QString& folder, QString* failedPath);
+// Loads the six images from folder (their names are appended to it as they are) into
+// images. On failure answers false and puts the path of the first image that could not
+// be loaded into failedPath.
+bool LoadImages(const QString& folder, CatalogImages* images, QString* failedPath);

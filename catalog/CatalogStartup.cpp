@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QSettings>
 
-#include "CatalogImages.h"
 #include "DiscountCodes.h"
 #include "Messages.h"
 #include "NumberFormat.h"
@@ -37,7 +36,7 @@ std::unique_ptr<TCatalogStart> StartCatalog() {
     return Fail(MessageKind::Information, Text(TextId::FoldersNotSet));
 
   QString missing;
-  if (!LoadImages(start->Folders.ImageFolder(), &missing)) {
+  if (!LoadImages(start->Folders.ImageFolder(), &start->Images, &missing)) {
     return Fail(MessageKind::Error,
                 Text(TextId::ImageUnreadable, QStringLiteral("Cannot load the image file")) +
                     QLatin1Char(' ') + missing);

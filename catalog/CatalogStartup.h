@@ -6,11 +6,13 @@
 
 #include <memory>
 
+#include "CatalogImages.h"
 #include "CatalogSettings.h"
 #include "EngineStartup.h"
 
 struct TCatalogStart {
   FolderSettings Folders;  // as read from the settings store
+  CatalogImages Images;    // from Folders.ImageFolder()
   TEngineState Engine;     // started on Folders.BaseFolder
 };
 

@@ -57,14 +57,14 @@ class BusyCursor {
   BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
-OrderGridImages GridImages() {
+OrderGridImages GridImages(const CatalogImages& catalog) {
   OrderGridImages images;
-  images.even_row = Images.LBlaa.isNull() ? QPixmap::fromImage(art::RowLight())
-                                          : Images.LBlaa.pixmap();
-  images.odd_row = Images.MBlaa.isNull() ? QPixmap::fromImage(art::RowMedium())
-                                         : Images.MBlaa.pixmap();
-  images.mark = Images.DokMinus.isNull() ? QPixmap::fromImage(art::MarkIconMinus())
-                                         : Images.DokMinus.pixmap();
+  images.even_row = catalog.LBlaa.isNull() ? QPixmap::fromImage(art::RowLight())
+                                           : catalog.LBlaa.pixmap();
+  images.odd_row = catalog.MBlaa.isNull() ? QPixmap::fromImage(art::RowMedium())
+                                          : catalog.MBlaa.pixmap();
+  images.mark = catalog.DokMinus.isNull() ? QPixmap::fromImage(art::MarkIconMinus())
+                                          : catalog.DokMinus.pixmap();
   return images;
 }
 
@@ -104,9 +104,7 @@ TFormOrder::TFormOrder(QWidget* parent) : TFormTemplate(parent) {
   OrderGrid->setHorizontalHeader(header_);
   delegate_ = new TOrderDelegate(OrderGrid);
   OrderGrid->setItemDelegate(delegate_);
-  const OrderGridImages images = GridImages();
-  delegate_->SetImages(images);
-  header_->SetImages(images);
+  SetGridImages(CatalogImages());
   OrderGrid->verticalHeader()->hide();
   OrderGrid->verticalHeader()->setMinimumSectionSize(kRowHeight);
   OrderGrid->verticalHeader()->setDefaultSectionSize(kRowHeight);
@@ -207,6 +205,13 @@ void TFormOrder::AddOrderLine(const QString& item_text, const QString& quantity,
                               const QString& discount_code) {
   model_->AddOrderLine(item_text, quantity, type_number, el_number, ean, unit_price,
                        discount_code);
+}
+
+void TFormOrder::SetGridImages(const CatalogImages& images) {
+  const OrderGridImages grid_images = GridImages(images);
+  delegate_->SetImages(grid_images);
+  header_->SetImages(grid_images);
+  OrderGrid->viewport()->update();
 }
 
 QString TFormOrder::TotalCaption() const { return PrisIaltLbl->text(); }

@@ -14,6 +14,7 @@
 #include "TextTable.h"
 #include "UnitTemplate.h"
 
+struct CatalogImages;
 class QLabel;
 class QLineEdit;
 class QTableView;
@@ -28,6 +29,10 @@ class TFormOrder : public TFormTemplate {
 
  public:
   explicit TFormOrder(QWidget* parent = nullptr);
+
+  // The grid draws with the catalogue's row and mark images; until they are given, and
+  // for any that is missing, with the built-in artwork.
+  void SetGridImages(const CatalogImages& images);
 
   // Entry from the search window: one marked hit with its quantity, all as text. The
   // totals are refreshed when the window is shown.

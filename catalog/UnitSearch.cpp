@@ -61,7 +61,7 @@ TFormSearch::TFormSearch(TCatalogStart start, QWidget* parent)
   BuildLayout();
   PlaceCounterControls();
   setWindowTitle(Text(TextId::WindowTitle));
-  ConnectEngine();
+  ConnectEngine(start.Images);
   SetCaptions();
 }
 
@@ -296,7 +296,7 @@ void TFormSearch::PlaceCounterControls() {
 
 // The grid gets its model over the started engine, and Escape can stop a search from here
 // on.
-void TFormSearch::ConnectEngine() {
+void TFormSearch::ConnectEngine(const CatalogImages& images) {
   InstallEscapeProbe();
   // The window lives until the process ends; its engine folder goes when the program
   // quits.
@@ -310,7 +310,7 @@ void TFormSearch::ConnectEngine() {
   connect(result_model_, &TResultModel::priceUnreadable, this,
           [this](const QString& price) { SetStatusText(QStringLiteral("Pris := ") + price); });
   auto* delegate = new TResultDelegate(DrawGrid1);
-  delegate->SetImages(Images.LBlaa, Images.MBlaa, Images.Dok);
+  delegate->SetImages(images.LBlaa, images.MBlaa, images.Dok);
   DrawGrid1->setItemDelegate(delegate);
   DrawGrid1->setModel(result_model_);
 }

@@ -72,8 +72,8 @@ class TFormSearch : public TFormTemplate {
   void BuildLayout();
   // Places and shows the counters and the discount-code file selector.
   void PlaceCounterControls();
-  // Gives the grid its model over the engine.
-  void ConnectEngine();
+  // Gives the grid its model over the engine, drawn with the catalogue's images.
+  void ConnectEngine(const CatalogImages& images);
   // Captions of the menu, buttons and labels from the text table.
   void SetCaptions();
   // Hints shown in the status bar while the mouse is over a control.

@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<TCatalogStart> start = StartCatalog();
   if (!start || TerminationRequested()) return TerminationExitCode();
   const FolderSettings folders = start->Folders;
+  const CatalogImages images = start->Images;
 
   // The search window is the main window; it takes over the started engine.
   FormSearch = new TFormSearch(std::move(*start));
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
   // The frame window itself: created, never shown.
   FormTemplate = new TFormTemplate;
   FormOrder = new TFormOrder;
+  FormOrder->SetGridImages(images);
   FormAbout = new TFormAbout(folders.ImagePath(QString::fromLatin1(TFormAbout::kPictureFile)));
   // The print window comes after the order list window, whose button look it uses.
   FormPrint = new TFormPrint(FormOrder);
