@@ -1,4 +1,5 @@
-// Settings, the text table, discount-code files and the price routines.
+// The program's support units: the settings reader, the text table, the discount-code
+// files with the price rules, the number format and the file encoding.
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -25,7 +26,7 @@ struct Message {
 
 }  // namespace
 
-class TestKVDiverse : public QObject {
+class TestSupportUnits : public QObject {
   Q_OBJECT
 
  private:
@@ -254,6 +255,11 @@ class TestKVDiverse : public QObject {
     QCOMPARE(folders.ImagePath("Dok.bmp"), QStringLiteral("/data/cat/bmp/Dok.bmp"));
     QCOMPARE(DiscountFilePath(folders.CdFolder, "Default"),
              QStringLiteral("/data/cat/Rabattkod Default.txt"));
+    // The printout's address lines: the stored ones, the built-in one where none is stored.
+    QVERIFY(WriteWholeFile(ini, "[Tremora Divuvera]\nFirmaPostboks=Postboks 9\nFirmaFax=Fax 1\n"));
+    QCOMPARE(ReadFirmAddress(*OpenSettingsStore()),
+             QStringList({"Postboks 9", QString::fromUtf8(kFirmAddressSettings[1].fallback),
+                          "Fax 1"}));
     SetSettingsFile(QString());
   }
 
@@ -276,5 +282,5 @@ class TestKVDiverse : public QObject {
   }
 };
 
-QTEST_MAIN(TestKVDiverse)
-#include "tst_kvdiverse.moc"
+QTEST_MAIN(TestSupportUnits)
+#include "tst_supportunits.moc"
