@@ -3,13 +3,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QDir>
 #include <QHeaderView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
-#include <QSettings>
 #include <QStatusBar>
 
 #include "ButtonEX.h"

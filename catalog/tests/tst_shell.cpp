@@ -18,6 +18,7 @@
 #include "CatalogSettings.h"
 #include "DemoBase.h"
 #include "DiscountCodes.h"
+#include "MessageRecorder.h"
 #include "Messages.h"
 #include "TextTable.h"
 #include "UnitAbout.h"
@@ -30,11 +31,6 @@ namespace {
 // A small demo base shared by every test: the program opens it at start.
 QTemporaryDir* g_base_dir = nullptr;
 
-struct Message {
-  MessageKind kind;
-  QString text;
-};
-
 // The colour of a pixel, without its alpha.
 QRgb Rgb(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
 
@@ -44,9 +40,10 @@ class TestShell : public QObject {
   Q_OBJECT
 
  private:
-  QList<Message> messages_;
-  QList<QString> questions_;
-  bool answer_ = false;
+  TMessageRecorder recorder_;
+  QList<TMessageRecorder::Message>& messages_ = recorder_.messages;
+  QStringList& questions_ = recorder_.questions;
+  bool& answer_ = recorder_.answer;
   QString previous_dir_;
   QTemporaryDir empty_dir_;  // a working folder without KV.dat
 
@@ -71,21 +68,11 @@ class TestShell : public QObject {
     g_base_dir = nullptr;
   }
   void init() {
-    messages_.clear();
-    questions_.clear();
-    SetMessageHandler([this](MessageKind kind, const QString& text) {
-      messages_.append({kind, text});
-    });
-    SetQuestionHandler([this](const QString& text) {
-      questions_.append(text);
-      return answer_;
-    });
+    recorder_.Clear();
     ClearTerminationRequest();
     QDir::setCurrent(empty_dir_.path());
   }
   void cleanup() {
-    SetMessageHandler(nullptr);
-    SetQuestionHandler(nullptr);
     SetSettingsFile(QString());
     ClearTerminationRequest();
     FreeTextTable();

@@ -10,6 +10,7 @@
 #include "CatalogSettings.h"
 #include "Cp1252.h"
 #include "DiscountCodes.h"
+#include "MessageRecorder.h"
 #include "Messages.h"
 #include "NumberFormat.h"
 #include "TestFiles.h"
@@ -19,32 +20,24 @@ namespace {
 
 QByteArray Cp1252(const QString& text) { return ToCp1252(text); }
 
-struct Message {
-  MessageKind kind;
-  QString text;
-};
-
 }  // namespace
 
 class TestSupportUnits : public QObject {
   Q_OBJECT
 
  private:
-  QList<Message> messages_;
+  TMessageRecorder recorder_;
+  QList<TMessageRecorder::Message>& messages_ = recorder_.messages;
 
  private slots:
   void init() {
-    messages_.clear();
-    SetMessageHandler([this](MessageKind kind, const QString& text) {
-      messages_.append({kind, text});
-    });
+    recorder_.Clear();
     ClearTerminationRequest();
     TextTable = std::make_unique<TTextTable>();
     TextTable->LoadFromBytes("000 title\n" + QByteArray(63, '\n') +
                              "064 Bad line in (file:\n065 Cannot read.\n");
   }
   void cleanup() {
-    SetMessageHandler(nullptr);
     ClearTerminationRequest();
     FreeTextTable();
     RabatKoder.Reset();
