@@ -12,7 +12,7 @@
 
 #include "demo_catalog.h"
 #include "encoding.h"
-#include "test_support.h"
+#include "testing/test_support.h"
 #include "textkeys.h"
 
 namespace lodex::build {

@@ -13,7 +13,7 @@
 
 #include "base_builder.h"
 #include "demo_catalog.h"
-#include "test_support.h"
+#include "testing/test_support.h"
 
 namespace lodex::build {
 namespace {

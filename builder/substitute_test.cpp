@@ -8,7 +8,7 @@
 
 #include "base_builder.h"
 #include "product_table.h"
-#include "test_support.h"
+#include "testing/test_support.h"
 
 namespace lodex::build {
 namespace {

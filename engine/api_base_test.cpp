@@ -11,7 +11,7 @@
 #include "fileset.h"
 #include "lodex32.h"
 #include "registry.h"
-#include "test_base_files.h"
+#include "testing/test_base_files.h"
 
 namespace lodex {
 namespace {

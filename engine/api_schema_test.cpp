@@ -6,7 +6,7 @@
 
 #include "lodex32_errors.h"
 #include "lodex32.h"
-#include "test_base_files.h"
+#include "testing/test_base_files.h"
 
 namespace lodex {
 namespace {

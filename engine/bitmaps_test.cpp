@@ -6,7 +6,7 @@
 #include <random>
 
 #include "lodex32_errors.h"
-#include "record_base_fixture.h"
+#include "testing/record_base_fixture.h"
 
 namespace lodex {
 namespace {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "lodex32_errors.h"
-#include "full_base_files.h"
+#include "testing/full_base_files.h"
 #include "lodex32.h"
 
 namespace lodex {

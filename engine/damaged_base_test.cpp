@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "full_base_files.h"
+#include "testing/full_base_files.h"
 #include "lodex32.h"
 
 namespace lodex {

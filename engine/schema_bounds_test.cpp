@@ -7,7 +7,7 @@
 
 #include "format/coding.h"
 #include "format/data.h"
-#include "full_base_files.h"
+#include "testing/full_base_files.h"
 #include "lodex32.h"
 #include "lodex32_errors.h"
 

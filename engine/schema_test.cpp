@@ -4,7 +4,7 @@
 
 #include "format/post.h"
 #include "lodex32_errors.h"
-#include "test_base_files.h"
+#include "testing/test_base_files.h"
 
 namespace lodex {
 namespace {

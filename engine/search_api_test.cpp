@@ -4,8 +4,8 @@
 
 #include "lodex32_errors.h"
 #include "lodex32.h"
-#include "test_base_files.h"
-#include "word_index_fixture.h"
+#include "testing/test_base_files.h"
+#include "testing/word_index_fixture.h"
 
 namespace lodex {
 namespace {

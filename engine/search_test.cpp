@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "lodex32.h"
-#include "word_index_fixture.h"
+#include "testing/word_index_fixture.h"
 
 namespace lodex {
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "lodex32_errors.h"
-#include "record_base_fixture.h"
+#include "testing/record_base_fixture.h"
 
 namespace lodex {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "base.h"
 #include "format/coding.h"
-#include "word_index_fixture.h"
+#include "testing/word_index_fixture.h"
 
 namespace lodex {
 namespace {

@@ -10,7 +10,7 @@
 #include "base.h"
 #include "lodex32_errors.h"
 #include "session.h"
-#include "word_index_fixture.h"
+#include "testing/word_index_fixture.h"
 
 namespace lodex {
 namespace {

@@ -18,7 +18,7 @@
 
 #include "format/coding.h"
 #include "lodex32.h"
-#include "record_base_files.h"
+#include "testing/record_base_files.h"
 
 namespace {
 

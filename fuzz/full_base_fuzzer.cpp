@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "full_base_files.h"
+#include "testing/full_base_files.h"
 #include "lodex32.h"
 
 namespace {

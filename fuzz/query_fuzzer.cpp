@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "search.h"
-#include "word_index_fixture.h"
+#include "testing/word_index_fixture.h"
 
 namespace {
 

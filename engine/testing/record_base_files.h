@@ -9,7 +9,7 @@
 
 #include "format/coding.h"
 #include "format/sort.h"
-#include "test_base_files.h"
+#include "testing/test_base_files.h"
 
 namespace lodex::testing {
 

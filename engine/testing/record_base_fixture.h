@@ -8,7 +8,7 @@
 #include <string>
 
 #include "lodex32.h"
-#include "record_base_files.h"
+#include "testing/record_base_files.h"
 #include "registry.h"
 
 namespace lodex::testing {

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "record_base_files.h"
-#include "test_base_files.h"
-#include "word_index_fixture.h"
+#include "testing/record_base_files.h"
+#include "testing/test_base_files.h"
+#include "testing/word_index_fixture.h"
 
 namespace lodex::testing {
 
