@@ -11,7 +11,7 @@
 #include <new>
 #include <string>
 
-#include "base_builder.h"
+#include "run_build.h"
 #include "build_schema.h"
 #include "encoding.h"
 #include "progress.h"

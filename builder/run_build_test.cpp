@@ -11,7 +11,7 @@
 #include <set>
 #include <sstream>
 
-#include "base_builder.h"
+#include "run_build.h"
 #include "demo_catalog.h"
 #include "testing/test_support.h"
 

@@ -1,0 +1,183 @@
+#include "run_build.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "build_schema.h"
+#include "format/files.h"
+#include "product_table.h"
+
+namespace lodex::build {
+
+namespace fmt = lodex::format;
+namespace fs = std::filesystem;
+
+namespace {
+
+bool ReadFile(const std::string& path, std::string* text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+void RemoveBaseDir(const fs::path& dir) {
+  std::error_code ec;
+  for (const std::string& name : BaseFileNames()) fs::remove(dir / name, ec);
+  fs::remove(dir, ec);
+}
+
+}  // namespace
+
+int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* error) {
+  std::string schema_text;
+  if (!ReadFile(request.schema_path, &schema_text)) {
+    *error = request.schema_path + ": cannot read the schema file";
+    return kExitInput;
+  }
+  BuildSchema schema;
+  if (!ParseSchema(schema_text, &schema, error)) {
+    *error = request.schema_path + ": " + *error;
+    return kExitInput;
+  }
+
+  // Where the base goes: a new directory, or one that holds only base files.
+  const fs::path target = fs::absolute(fs::path(request.out_dir)).lexically_normal();
+  const fs::path out = target.has_filename() ? target : target.parent_path();
+  const fs::path parent = out.parent_path();
+  std::error_code ec;
+  if (!fs::is_directory(parent, ec)) {
+    *error = parent.string() + ": no such directory to build the base in";
+    return kExitOutput;
+  }
+  const bool replacing = fs::exists(out, ec);
+  if (replacing) {
+    if (!fs::is_directory(out, ec)) {
+      *error = out.string() + " exists and is not a directory";
+      return kExitOutput;
+    }
+    const auto& names = BaseFileNames();
+    for (const auto& entry : fs::directory_iterator(out, ec)) {
+      const std::string name = entry.path().filename().string();
+      if (std::find(names.begin(), names.end(), name) == names.end()) {
+        *error = out.string() + " holds \"" + name + "\", which is not a base file; it is not replaced";
+        return kExitOutput;
+      }
+    }
+  }
+
+  TableFormat format;
+  format.encoding = schema.encoding;
+  format.delimiter = schema.delimiter;
+  format.substitute = request.options.substitute;
+  ProductTable table;
+  if (request.options.progress) request.options.progress->Phase("reading table", 1);
+  const auto reading = std::chrono::steady_clock::now();
+  if (!table.Load(request.table_path, format, error)) return kExitInput;
+  BaseBuilder builder(schema, request.options);
+  if (!builder.SetHeader(table.header(), error)) {
+    *error = request.table_path + ": " + *error;
+    return kExitInput;
+  }
+  std::string row_error;
+  const bool rows_ok = table.ForEachRow(
+      [&](uint64_t line, const std::vector<std::string_view>& cells) {
+        if (request.options.stop && request.options.stop->load(std::memory_order_relaxed)) {
+          row_error = "interrupted";
+          return false;
+        }
+        return builder.AddRow(line, cells, &row_error);
+      },
+      error);
+  if (!rows_ok) {
+    if (request.options.stop && request.options.stop->load()) {
+      *error = "interrupted";
+      return kExitInterrupted;
+    }
+    if (!row_error.empty()) *error = request.table_path + ": " + row_error;
+    return kExitInput;
+  }
+
+  const double read_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - reading).count();
+
+  std::string temp_template = (parent / ("." + out.filename().string() + ".building-XXXXXX")).string();
+  if (!mkdtemp(temp_template.data())) {
+    *error = parent.string() + ": cannot create a directory to build in: " + std::strerror(errno);
+    return kExitOutput;
+  }
+  const fs::path temp(temp_template);
+  // mkdtemp makes the directory private; the base gets the usual permissions.
+  const mode_t mask = umask(0);
+  umask(mask);
+  chmod(temp_template.c_str(), 0777 & ~mask);
+  bool written = false;
+  try {
+    written = builder.Write(temp.string(), summary, error);
+  } catch (...) {  // out of memory, above all: leave no work directory behind
+    RemoveBaseDir(temp);
+    throw;
+  }
+  if (!written) {
+    RemoveBaseDir(temp);
+    if (error->rfind("line ", 0) == 0) *error = request.table_path + ": " + *error;
+    if (request.options.stop && request.options.stop->load()) return kExitInterrupted;
+    return error->find("cannot create") != std::string::npos ||
+                   error->find("write failed") != std::string::npos
+               ? kExitOutput
+               : kExitInput;
+  }
+  summary->phases.insert(summary->phases.begin(), {"reading table", read_seconds});
+  summary->seconds += read_seconds;
+  summary->substituted_cells = table.substituted_cells();
+  summary->first_substituted = table.first_substituted();
+  if (request.options.stop && request.options.stop->load()) {
+    RemoveBaseDir(temp);
+    *error = "interrupted";
+    return kExitInterrupted;
+  }
+
+  // Swap the finished base into place: in one step where the file system can exchange
+  // two directories, so readers see the old base or the new one, never neither.
+  if (replacing && renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, out.c_str(), RENAME_EXCHANGE) == 0) {
+    RemoveBaseDir(temp);  // now the old base
+    return kExitOk;
+  }
+  fs::path old;
+  if (replacing) {
+    std::string old_template = (parent / ("." + out.filename().string() + ".old-XXXXXX")).string();
+    if (!mkdtemp(old_template.data())) {
+      RemoveBaseDir(temp);
+      *error = parent.string() + ": cannot make room for the old base";
+      return kExitOutput;
+    }
+    old = old_template;
+    fs::remove(old, ec);
+    fs::rename(out, old, ec);
+    if (ec) {
+      RemoveBaseDir(temp);
+      *error = out.string() + ": cannot move the old base aside: " + ec.message();
+      return kExitOutput;
+    }
+  }
+  fs::rename(temp, out, ec);
+  if (ec) {
+    if (!old.empty()) fs::rename(old, out, ec);
+    RemoveBaseDir(temp);
+    *error = out.string() + ": cannot put the new base in place";
+    return kExitOutput;
+  }
+  if (!old.empty()) RemoveBaseDir(old);
+  return kExitOk;
+}
+
+}  // namespace lodex::build
