@@ -10,6 +10,7 @@
 
 #include "encoding.h"
 #include "format/charfreq.h"
+#include "format/files.h"
 #include "format/coding.h"
 #include "format/data.h"
 #include "format/index2.h"
@@ -30,13 +31,6 @@ namespace lodex::build {
 
 namespace fmt = lodex::format;
 namespace fs = std::filesystem;
-
-const std::vector<std::string>& BaseFileNames() {
-  static const std::vector<std::string> names = {"meta.dat",  "charfreq.dat", "wordfreq.dat",
-                                                 "index1.dat", "mapping.dat", "post.dat",
-                                                 "index2.dat", "sort.dat",    "data.dat"};
-  return names;
-}
 
 uint64_t BuildSummary::TotalBytes() const {
   uint64_t total = 0;
@@ -274,7 +268,7 @@ bool BaseBuilder::Write(const std::string& dir, BuildSummary* summary, std::stri
       !WriteWordIndex(dir, summary, error) || !WriteMeta(dir, error))
     return false;
 
-  for (const std::string& name : BaseFileNames()) {
+  for (const std::string& name : fmt::kBaseFiles) {
     std::error_code ec;
     const uint64_t size = fs::file_size(fs::path(dir) / name, ec);
     summary->files.push_back({name, ec ? 0 : size});
@@ -346,7 +340,9 @@ bool BaseBuilder::WriteRecords(const std::string& dir, BuildSummary* summary, st
   // Records in bit order, mapping.dat alongside.
   Phase("writing records", n);
   OutFile data, mapping;
-  if (!data.Open(dir + "/data.dat", error) || !mapping.Open(dir + "/mapping.dat", error)) return false;
+  if (!data.Open(dir + "/" + fmt::kDataFile, error) ||
+      !mapping.Open(dir + "/" + fmt::kMappingFile, error))
+    return false;
   pointer_.assign(n, 0);
   const size_t parts = Workers();
   std::vector<std::string> stored(parts);
@@ -403,7 +399,9 @@ bool BaseBuilder::WriteRecords(const std::string& dir, BuildSummary* summary, st
 
   // The weights the engine rebuilds the code from.
   OutFile charfreq, wordfreq;
-  if (!charfreq.Open(dir + "/charfreq.dat", error) || !wordfreq.Open(dir + "/wordfreq.dat", error)) return false;
+  if (!charfreq.Open(dir + "/" + fmt::kCharfreqFile, error) ||
+      !wordfreq.Open(dir + "/" + fmt::kWordfreqFile, error))
+    return false;
   std::string bytes;
   for (int b = 0; b < fmt::kCharfreqEntries; ++b) fmt::PutFixed32(bytes, static_cast<uint32_t>(model.charfreq[b]));
   charfreq.Append(bytes);
@@ -421,7 +419,7 @@ bool BaseBuilder::WriteRecords(const std::string& dir, BuildSummary* summary, st
 bool BaseBuilder::WriteSortFields(const std::string& dir, std::string* error) {
   const uint32_t n = rows();
   OutFile sort;
-  if (!sort.Open(dir + "/sort.dat", error)) return false;
+  if (!sort.Open(dir + "/" + fmt::kSortFile, error)) return false;
   sort_offset_.clear();
   for (size_t f = 0; f < schema_.sort_fields.size(); ++f) {
     const SortFieldSpec& def = schema_.sort_fields[f];
@@ -525,8 +523,8 @@ bool BaseBuilder::CollectWords(size_t field, FieldWords* out, bool report) const
 bool BaseBuilder::WriteWordIndex(const std::string& dir, BuildSummary* summary, std::string* error) {
   const uint32_t n = rows();
   OutFile index1, index2, post;
-  if (!index1.Open(dir + "/index1.dat", error) || !index2.Open(dir + "/index2.dat", error) ||
-      !post.Open(dir + "/post.dat", error))
+  if (!index1.Open(dir + "/" + fmt::kIndex1File, error) || !index2.Open(dir + "/" + fmt::kIndex2File, error) ||
+      !post.Open(dir + "/" + fmt::kPostFile, error))
     return false;
   WordIndexWriter writer(n, &index1, &index2, &post);
   index1_offset_.clear();
@@ -560,7 +558,7 @@ bool BaseBuilder::WriteWordIndex(const std::string& dir, BuildSummary* summary, 
 
 bool BaseBuilder::WriteMeta(const std::string& dir, std::string* error) {
   OutFile meta;
-  if (!meta.Open(dir + "/meta.dat", error)) return false;
+  if (!meta.Open(dir + "/" + fmt::kMetaFile, error)) return false;
   meta.Append(MetaBytes(schema_, table_count_, read_bytes_, decode_bytes_, index1_offset_, sort_offset_));
   return meta.Close(error);
 }

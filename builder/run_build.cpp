@@ -33,7 +33,7 @@ bool ReadFile(const std::string& path, std::string* text) {
 
 void RemoveBaseDir(const fs::path& dir) {
   std::error_code ec;
-  for (const std::string& name : BaseFileNames()) fs::remove(dir / name, ec);
+  for (const char* name : fmt::kBaseFiles) fs::remove(dir / name, ec);
   fs::remove(dir, ec);
 }
 
@@ -66,7 +66,7 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
       *error = out.string() + " exists and is not a directory";
       return kExitOutput;
     }
-    const auto& names = BaseFileNames();
+    const auto& names = fmt::kBaseFiles;
     for (const auto& entry : fs::directory_iterator(out, ec)) {
       const std::string name = entry.path().filename().string();
       if (std::find(names.begin(), names.end(), name) == names.end()) {

@@ -30,7 +30,4 @@ struct BuildRequest {
 // nothing but base files. Answers an ExitCode; error holds the message.
 int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* error);
 
-// The nine file names of a base.
-const std::vector<std::string>& BaseFileNames();
-
 }  // namespace lodex::build

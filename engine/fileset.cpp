@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 
+#include "format/files.h"
 #include "lodex32_errors.h"
 #include "platform.h"
 
@@ -62,21 +63,21 @@ int32_t OpenFileSet(const Directories& dirs, int32_t base_number, FileSet& files
     return slot ? 0 : code;
   };
 
-  if (int32_t rc = open(files.meta, "meta.dat", ERROR_OpenMetaFile)) return rc;
-  if (int32_t rc = open(files.charfreq, "charfreq.dat", ERROR_OpenCharfreqFile)) return rc;
-  if (int32_t rc = open(files.wordfreq, "wordfreq.dat", ERROR_OpenWordfreqFile)) return rc;
-  if (int32_t rc = open(files.index1, "index1.dat", ERROR_OpenIndex1File)) return rc;
-  if (int32_t rc = open(files.mapping, "mapping.dat", ERROR_OpenMappingFile)) return rc;
-  if (int32_t rc = open(files.post, "post.dat", ERROR_OpenPostFile)) return rc;
+  if (int32_t rc = open(files.meta, format::kMetaFile, ERROR_OpenMetaFile)) return rc;
+  if (int32_t rc = open(files.charfreq, format::kCharfreqFile, ERROR_OpenCharfreqFile)) return rc;
+  if (int32_t rc = open(files.wordfreq, format::kWordfreqFile, ERROR_OpenWordfreqFile)) return rc;
+  if (int32_t rc = open(files.index1, format::kIndex1File, ERROR_OpenIndex1File)) return rc;
+  if (int32_t rc = open(files.mapping, format::kMappingFile, ERROR_OpenMappingFile)) return rc;
+  if (int32_t rc = open(files.post, format::kPostFile, ERROR_OpenPostFile)) return rc;
 
   files.post_size = StreamSize(files.post.get());
 
   // index2.dat alone prefers the base directory.
-  files.index2 = OpenEither(dirs.base, dirs.has_alt ? &dirs.alt : nullptr, "index2.dat");
+  files.index2 = OpenEither(dirs.base, dirs.has_alt ? &dirs.alt : nullptr, format::kIndex2File);
   if (!files.index2) return ERROR_OpenIndex2File;
 
-  if (int32_t rc = open(files.sort, "sort.dat", ERROR_OpenSortFile)) return rc;
-  if (int32_t rc = open(files.data, "data.dat", ERROR_OpenDataFile)) return rc;
+  if (int32_t rc = open(files.sort, format::kSortFile, ERROR_OpenSortFile)) return rc;
+  if (int32_t rc = open(files.data, format::kDataFile, ERROR_OpenDataFile)) return rc;
 
   files.list_path = JoinPath(dirs.temp, ListFileName(base_number));
   files.list = OpenIn(dirs.temp, ListFileName(base_number).c_str(), "w+b");

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "format/files.h"
+
 namespace lodex::testing {
 
 // A fresh directory under the system's temporary directory, removed with the object.
@@ -115,10 +117,9 @@ inline MetaContents SmallCatalogue() {
   return m;
 }
 
+// The nine file names (format/files.h) as strings, in the engine's opening order.
 inline const std::vector<std::string>& BaseFileNames() {
-  static const std::vector<std::string> names = {
-      "meta.dat", "charfreq.dat", "wordfreq.dat", "index1.dat", "mapping.dat",
-      "post.dat", "index2.dat",   "sort.dat",     "data.dat"};
+  static const std::vector<std::string> names(format::kBaseFiles.begin(), format::kBaseFiles.end());
   return names;
 }
 
