@@ -22,16 +22,8 @@ namespace fs = std::filesystem;
 using testing::EngineSession;
 using testing::TempDir;
 
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using lodex::testing::ReadFile;
+using lodex::testing::WriteFile;
 
 // Runs a command line; answers its exit code and sets output to stdout + stderr.
 int RunCommand(const std::string& command, std::string* output = nullptr) {

@@ -7,9 +7,6 @@
 //   kind 0: offset (2 bytes LE), length (1 byte), bytes   patch
 //   kind 1: length (2 bytes LE)                          cut or extend with zeros
 //   kind 2: length (2 bytes LE), bytes                   replace
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -32,12 +29,9 @@ struct Template {
 const Template& TheTemplate() {
   static Template* t = [] {
     auto* tpl = new Template;
-    char pattern[] = "/tmp/lodex-fuzz-XXXXXX";
-    const std::string root = mkdtemp(pattern);
-    tpl->base_dir = root + "/base";
-    tpl->temp_dir = root + "/temp";
-    mkdir(tpl->base_dir.c_str(), 0700);
-    mkdir(tpl->temp_dir.c_str(), 0700);
+    const auto* root = new lodex::testing::TempDir;  // kept for the whole run
+    tpl->base_dir = root->Sub("base");
+    tpl->temp_dir = root->Sub("temp");
     lodex::testing::RecordBaseSpec def = lodex::testing::NumberedBase({40, 0, 25});
     def.data_numbers = {100, 120, 140};
     def.read_bytes = 24;

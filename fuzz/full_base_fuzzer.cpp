@@ -2,9 +2,6 @@
 // sort field) with one of its nine files replaced: the first input byte chooses the
 // file, the rest are its bytes. The base is opened and, when it opens, searched with
 // every query form, listed, fetched and sorted.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -23,12 +20,9 @@ struct Dirs {
 const Dirs& TheDirs() {
   static Dirs* d = [] {
     auto* dirs = new Dirs;
-    char pattern[] = "/tmp/lodex-fuzz-full-XXXXXX";
-    const std::string root = mkdtemp(pattern);
-    dirs->base = root + "/base";
-    dirs->temp = root + "/temp";
-    mkdir(dirs->base.c_str(), 0700);
-    mkdir(dirs->temp.c_str(), 0700);
+    const auto* root = new lodex::testing::TempDir;  // kept for the whole run
+    dirs->base = root->Sub("base");
+    dirs->temp = root->Sub("temp");
     return dirs;
   }();
   return *d;

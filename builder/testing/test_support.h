@@ -14,25 +14,11 @@
 #include "build_schema.h"
 #include "lodex32.h"
 #include "product_table.h"
+#include "testing/temp_dir.h"
 
 namespace lodex::build::testing {
 
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "lodex-build-test-XXXXXX").string();
-    path_ = mkdtemp(tmpl.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using lodex::testing::TempDir;
 
 // Builds a base into dir from a schema and a product table given as texts. Answers
 // the error message, empty on success.

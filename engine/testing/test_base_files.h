@@ -2,8 +2,6 @@
 // minimal companions for the other files) into temporary directories.
 #pragma once
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -16,33 +14,9 @@
 #include <vector>
 
 #include "format/files.h"
+#include "testing/temp_dir.h"
 
 namespace lodex::testing {
-
-// A fresh directory under the system's temporary directory, removed with the object.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lodex-test-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  const char* c_str() const { return path_.c_str(); }
-  std::string Sub(const std::string& name) const {
-    std::filesystem::create_directories(path_ + "/" + name);
-    return path_ + "/" + name;
-  }
-
- private:
-  std::string path_;
-};
 
 struct MetaField {
   uint16_t number = 0;
@@ -121,16 +95,6 @@ inline MetaContents SmallCatalogue() {
 inline const std::vector<std::string>& BaseFileNames() {
   static const std::vector<std::string> names(format::kBaseFiles.begin(), format::kBaseFiles.end());
   return names;
-}
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// The whole file, or "" when it cannot be read.
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Writes the nine files into dir: meta.dat from meta, 1024 zero bytes of byte weights,
