@@ -110,8 +110,8 @@ struct RecordCodec {
                     int32_t decode_bytes);
 };
 
-// Step 4 of opening a base: reads charfreq.dat and wordfreq.dat from the start of the
-// base's open streams and builds its codec, e.g.
+// Opening a base, before its schema is read: reads charfreq.dat and wordfreq.dat from
+// the start of the base's open streams and builds its codec, e.g.
 //   OpenRecordCodec(base.files.charfreq.get(), base.files.wordfreq.get(), base.codec).
 // Answers 0 or a negative open error (see RecordCodec::Build); the open must then fail.
 int32_t OpenRecordCodec(std::FILE* charfreq, std::FILE* wordfreq, RecordCodec& codec);

@@ -81,7 +81,7 @@ TEST(TextNormaliser, KeysSortNordicLettersAfterZ) {
   EXPECT_LT(n.KeyForm("\xD8" "l"), n.KeyForm("\xC5" "l"));
 }
 
-TEST(NumericKey, DocumentedExamples) {
+TEST(NumericKey, PadsToTheFieldsPlacesAndComplementsNegatives) {
   EXPECT_EQ(NumericKey("12.5", 5, 2), "P00012.50");
   EXPECT_EQ(NumericKey("-12.5", 5, 2), "M99987.49");
   EXPECT_EQ(NumericKey("0", 5, 2), "P00000.00");

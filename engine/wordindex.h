@@ -58,9 +58,9 @@ struct WordIndex {
   }
 };
 
-// Step 8 of opening a base: reads index1.dat from the base's file set and loads the
-// index. A directory that does not end where the file ends prints "Stort problem\n" to
-// standard output and the base opens anyway. Answers 0.
+// Opening a base, once its schema is read and checked: reads index1.dat from the base's
+// file set and loads the index. A directory that does not end where the file ends
+// prints "Stort problem\n" to standard output and the base opens anyway. Answers 0.
 int32_t LoadWordIndex(Base& base);
 
 enum class LocateMode { kExact, kLowerBound };

@@ -100,9 +100,9 @@ TEST(WordIndexTest, LoadsTheDirectoryAndReportsATrailingFragment) {
   EXPECT_EQ(loaded.index.fields[0].block_count, 3u);
 }
 
-// Step 8 of opening: index1.dat from the base's file set, the fields' start offsets and
-// key normalisers from its schema; a directory with a fragment at its end is reported on
-// standard output and loaded all the same.
+// Loading a base's word index at open: index1.dat from the base's file set, the fields'
+// start offsets and key normalisers from its schema; a directory with a fragment at its
+// end is reported on standard output and loaded all the same.
 TEST(WordIndexTest, LoadWordIndexReportsAStortProblem) {
   testing::IndexImages images = testing::WriteIndex({TenWords(), {{"7", {0}}}}, 48);
   for (bool damaged : {false, true}) {
