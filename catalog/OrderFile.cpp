@@ -90,8 +90,11 @@ OrderFileResult LoadOrderFile(const QString& path) {
 }
 
 bool SaveOrderFile(const QString& path, const std::vector<OrderFields>& lines, QString* error) {
+  return WriteFileAtomically(path, FormatOrderFile(lines), error);
+}
+
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
   QSaveFile file(path);
-  const QByteArray bytes = FormatOrderFile(lines);
   if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
     if (error) *error = file.errorString();
     file.cancelWriting();

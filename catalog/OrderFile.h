@@ -60,4 +60,8 @@ OrderFileResult LoadOrderFile(const QString& path);
 // On failure returns false and puts the reason into *error; the old file is untouched.
 bool SaveOrderFile(const QString& path, const std::vector<OrderFields>& lines, QString* error);
 
+// Writes `bytes` to `path` the same way: at every moment the file holds either its old
+// contents or all of `bytes`.
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
+
 }  // namespace order

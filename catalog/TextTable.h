@@ -74,6 +74,15 @@ enum class TextId : int {
   FileEmpty = 66,
   DiscountCodeHeading = 67,
   HintDiscountCodeColumn = 68,
+  // The order list kept on disk, and the question before an unsaved list is lost.
+  OrderListRestored = 180,    // "... restored: %1 lines."
+  OrderListKeptAside = 181,   // "... could not be read (%1) ... kept aside as %2 ..."
+  NotAnOrderLine = 182,       // "line %1 is not an order line"
+  AutosaveFailed = 183,       // "... cannot be saved automatically to %1: %2"
+  SaveAnswer = 184,
+  DiscardAnswer = 185,
+  CancelAnswer = 186,
+  AskSaveOrderList = 187,
 };
 
 class TTextTable {

@@ -20,8 +20,10 @@
 #include "Messages.h"
 #include "NumberFormat.h"
 #include "OrderDelegate.h"
+#include "OrderAutosave.h"
 #include "OrderFile.h"
 #include "TextTable.h"
+#include "UnsavedQuestion.h"
 #include "art/Artwork.h"
 
 TFormOrder* FormOrder = nullptr;
@@ -358,10 +360,12 @@ QString TFormOrder::ChooseFileWithDialog(QFileDialog::AcceptMode mode) {
   return dialog.selectedFiles().first();
 }
 
-void TFormOrder::GemBtnClick() {
+void TFormOrder::GemBtnClick() { SaveToUserFile(); }
+
+bool TFormOrder::SaveToUserFile() {
   const QString path = choose_file_ ? choose_file_(QFileDialog::AcceptSave)
                                     : ChooseFileWithDialog(QFileDialog::AcceptSave);
-  if (path.isEmpty()) return;
+  if (path.isEmpty()) return false;
   QString error;
   bool saved = false;
   {
@@ -372,7 +376,10 @@ void TFormOrder::GemBtnClick() {
     ShowMessage(MessageKind::Warning,
                 QStringLiteral("Ordrelisten kunne ikke gemmes i %1: %2")
                     .arg(QDir::toNativeSeparators(path), error));
+    return false;
   }
+  if (autosave_) autosave_->MarkSavedToUserFile();
+  return true;
 }
 
 void TFormOrder::HentBtnClick() {
@@ -410,4 +417,56 @@ void TFormOrder::HentBtnClick() {
   }
   OrderGrid->scrollToTop();
   RefreshTotals();
+  if (autosave_) autosave_->MarkSavedToUserFile();
 }
+
+// ---------------------------------------------------------------------------------
+// The list kept on disk
+
+void TFormOrder::StartAutosave(const QString& folder) {
+  delete autosave_;
+  autosave_ = new TOrderAutosave(*model_, folder, this);
+  connect(autosave_, &TOrderAutosave::writeFailed, this,
+          [](const QString& path, const QString& reason) {
+            ShowMessage(MessageKind::Warning, Text(TextId::AutosaveFailed)
+                                                  .arg(QDir::toNativeSeparators(path), reason));
+          });
+  // Whatever happens to the event loop from here, the last change goes to disk.
+  connect(qApp, &QCoreApplication::aboutToQuit, autosave_, &TOrderAutosave::WriteNow);
+  connect(qApp, &QGuiApplication::commitDataRequest, autosave_, &TOrderAutosave::WriteNow);
+
+  const TOrderAutosave::RestoreResult restored = autosave_->Restore();
+  if (restored.kind == TOrderAutosave::RestoreResult::kRestored) {
+    OrderGrid->scrollToTop();
+    RefreshTotals();
+    const QString status = Text(TextId::OrderListRestored).arg(restored.lines);
+    SetStatusText(status);
+    auto* main = qobject_cast<TFormTemplate*>(ApplicationMainWindow());
+    if (main && main != this) main->SetStatusText(status);
+  } else if (restored.kind == TOrderAutosave::RestoreResult::kKeptAside) {
+    QString reason = restored.error;
+    if (restored.status == OrderFileStatus::kEmpty) reason = Text(TextId::FileEmpty);
+    if (restored.status == OrderFileStatus::kBadLine) {
+      reason = Text(TextId::NotAnOrderLine).arg(restored.bad_line);
+    }
+    ShowMessage(MessageKind::Warning,
+                Text(TextId::OrderListKeptAside)
+                    .arg(reason, QDir::toNativeSeparators(restored.kept_aside)));
+  }
+}
+
+bool TFormOrder::HasUnsavedList() const { return autosave_ && autosave_->HasUnsavedChanges(); }
+
+bool TFormOrder::ResolveUnsavedList() {
+  switch (AskSaveDiscardCancel(Text(TextId::AskSaveOrderList))) {
+    case UnsavedAnswer::kSave:
+      return SaveToUserFile();
+    case UnsavedAnswer::kDiscard:
+      if (autosave_) autosave_->Discard();
+      return true;
+    case UnsavedAnswer::kCancel:
+      break;
+  }
+  return false;
+}
+

@@ -23,6 +23,9 @@ class TButtonEX;
 class TButtonExGraphics;
 class TOrderDelegate;
 class TOrderHeaderView;
+namespace order {
+class TOrderAutosave;
+}
 
 class TFormOrder : public TFormTemplate {
   Q_OBJECT
@@ -57,6 +60,19 @@ class TFormOrder : public TFormTemplate {
   // the window's file dialog; tests put their own chooser in.
   using FileChooser = std::function<QString(QFileDialog::AcceptMode mode)>;
   void SetFileChooser(FileChooser chooser) { choose_file_ = std::move(chooser); }
+
+  // The list on disk. Starts keeping the list in `folder` after every change and loads a
+  // list left there by the last run, telling the user in the status bars; a copy that
+  // cannot be read is kept aside and the user told in a message.
+  void StartAutosave(const QString& folder);
+  order::TOrderAutosave* Autosave() const { return autosave_; }
+  // Whether the list holds changes that are in no file of the user's.
+  bool HasUnsavedList() const;
+  // Asks whether to save the list first (Save / Discard / Cancel); true when the program
+  // may end. Save runs the save dialog; cancelling it or a failed save keeps the program.
+  bool ResolveUnsavedList();
+  // Saves the list to a file the user chooses; false when cancelled or failed.
+  bool SaveToUserFile();
 
  public slots:
   void SogBtnClick();
@@ -102,6 +118,7 @@ class TFormOrder : public TFormTemplate {
 
   int edited_row_ = -1;          // the line whose quantity the editor shows
   FileChooser choose_file_;
+  order::TOrderAutosave* autosave_ = nullptr;
 };
 
 extern TFormOrder* FormOrder;

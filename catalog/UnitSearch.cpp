@@ -359,6 +359,10 @@ void TFormSearch::RabatKodeFilComboBoxChange() {
 // Closing
 
 void TFormSearch::closeEvent(QCloseEvent* event) {
+  if (!MayEndProgram()) {
+    event->ignore();
+    return;
+  }
   RemoveEscapeProbe();
   FreeTextTable();
   event->accept();

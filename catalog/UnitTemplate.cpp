@@ -20,6 +20,8 @@ TFormTemplate* FormTemplate = nullptr;
 
 namespace {
 QPointer<QWidget> g_main_window;
+UnsavedWorkGuard g_unsaved_guard;
+bool g_end_confirmed = false;
 
 QLabel* Picture(QWidget* parent, const QRect& geometry, const QImage& image) {
   auto* label = new QLabel(parent);
@@ -33,6 +35,22 @@ QLabel* Picture(QWidget* parent, const QRect& geometry, const QImage& image) {
 QWidget* ApplicationMainWindow() { return g_main_window; }
 void SetApplicationMainWindow(QWidget* window) { g_main_window = window; }
 void EndApplication() { QCoreApplication::exit(0); }
+
+void SetUnsavedWorkGuard(UnsavedWorkGuard guard) {
+  g_unsaved_guard = std::move(guard);
+  g_end_confirmed = false;
+}
+
+bool HasUnsavedWork() {
+  return !g_end_confirmed && g_unsaved_guard.has_unsaved && g_unsaved_guard.has_unsaved();
+}
+
+bool MayEndProgram() {
+  if (!HasUnsavedWork()) return true;
+  if (!g_unsaved_guard.resolve || !g_unsaved_guard.resolve()) return false;
+  g_end_confirmed = true;
+  return true;
+}
 
 TFormTemplate::TFormTemplate(QWidget* parent) : QMainWindow(parent) {
   setWindowTitle(QStringLiteral("Tremora Divuvera"));
@@ -93,14 +111,20 @@ void TFormTemplate::ClearStatusText() { status_panel_->clear(); }
 QString TFormTemplate::StatusText() const { return status_panel_->text(); }
 
 void TFormTemplate::closeEvent(QCloseEvent* event) {
+  if (!MayEndProgram()) {
+    event->ignore();
+    return;
+  }
   event->accept();
   // Closing any frame window closes the main window, which ends the program.
   QWidget* main = ApplicationMainWindow();
   if (main && main != this) main->close();
 }
 
+// With an order list in no file of the user's, the question is whether to save it; else
+// whether to end at all.
 void TFormTemplate::Exit1Click() {
-  if (AskYesNo(Text(TextId::AskEndProgram))) close();
+  if (HasUnsavedWork() ? MayEndProgram() : AskYesNo(Text(TextId::AskEndProgram))) close();
 }
 
 void TFormTemplate::Om1Click() {

@@ -6,6 +6,8 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 class QAction;
 class QLabel;
 class QMenu;
@@ -64,6 +66,19 @@ void SetApplicationMainWindow(QWidget* window);
 
 // Ends the event loop (the program) when it runs.
 void EndApplication();
+
+// Work that ending the program would lose: the order list window installs a check for an
+// order list that is in no file of the user's, and a resolver that asks the user what to do.
+struct UnsavedWorkGuard {
+  std::function<bool()> has_unsaved;  // true when ending now would lose something
+  std::function<bool()> resolve;      // asks the user; true when the program may end
+};
+void SetUnsavedWorkGuard(UnsavedWorkGuard guard);
+// True when the program may end: nothing would be lost, or the user said so (remembered
+// for the rest of the closing, so the question comes once).
+bool MayEndProgram();
+// Whether MayEndProgram would ask the user.
+bool HasUnsavedWork();
 
 // The windows of the program, created once in this order by main: the search window,
 // this frame window (never shown), the order list, the about box and the print window.

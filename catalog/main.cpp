@@ -9,6 +9,7 @@
 #include "CatalogStartup.h"
 #include "KvPrintUnit.h"
 #include "Messages.h"
+#include "OrderAutosave.h"
 #include "UnitAbout.h"
 #include "UnitOrder.h"
 #include "UnitSearch.h"
@@ -46,6 +47,11 @@ int main(int argc, char** argv) {
   FormAbout = new TFormAbout(folders.ImagePath(QString::fromLatin1(TFormAbout::kPictureFile)));
   // The print window comes after the order list window, whose button look it uses.
   FormPrint = new TFormPrint(FormOrder);
+
+  // The order list left by the last run, and the question before an unsaved one is lost.
+  FormOrder->StartAutosave(order::TOrderAutosave::DefaultFolder());
+  SetUnsavedWorkGuard({[] { return FormOrder->HasUnsavedList(); },
+                       [] { return FormOrder->ResolveUnsavedList(); }});
 
   FormSearch->show();
   const int code = app.exec();
