@@ -119,14 +119,7 @@ order::OrderPrintout TFormPrint::CollectPrintout() const {
   for (int column = 0; column < order::kOrderColumnCount; ++column) {
     printout.headings[column] = model.HeaderText(column);
   }
-  const int lines = model.PackedLineCount();
-  for (int row = 0; row < lines; ++row) {
-    order::OrderRow cells;
-    for (int column = 0; column < order::kOrderColumnCount; ++column) {
-      cells[column] = model.Cell(row, column);
-    }
-    printout.lines.push_back(std::move(cells));
-  }
+  printout.lines = model.OrderLines();
   printout.total_caption = order_window_->TotalCaption();
   printout.gross_total = order_window_->GrossTotalText();
   printout.net_total = order_window_->NetTotalText();

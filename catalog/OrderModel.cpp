@@ -194,6 +194,10 @@ QString TOrderGridModel::Total(int column) const {
   return FormatFixed2(static_cast<double>(sum));
 }
 
+std::vector<OrderRow> TOrderGridModel::OrderLines() const {
+  return std::vector<OrderRow>(rows_.begin(), rows_.begin() + PackedLineCount());
+}
+
 std::vector<OrderFields> TOrderGridModel::SavedLines() const {
   std::vector<OrderFields> lines;
   for (const OrderRow& cells : rows_) {

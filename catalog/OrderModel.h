@@ -84,6 +84,9 @@ class TOrderGridModel : public QAbstractTableModel {
   // Sum of the gross or net column with two decimals; empty when a cell is not a number.
   QString Total(int column) const;
 
+  // The packed order lines with all their cells, as printed and exported.
+  std::vector<OrderRow> OrderLines() const;
+
   // The order lines as saved fields, and the reverse: the list becomes exactly `lines`,
   // with no marks.
   std::vector<OrderFields> SavedLines() const;

@@ -83,6 +83,11 @@ enum class TextId : int {
   DiscardAnswer = 185,
   CancelAnswer = 186,
   AskSaveOrderList = 187,
+  // The CSV export of the order list.
+  CsvExportMenu = 188,
+  CsvFileFilter = 189,
+  CsvExportFailed = 190,      // "... could not be exported to %1: %2"
+  CsvExported = 191,          // "... was exported to %1."
 };
 
 class TTextTable {

@@ -21,6 +21,7 @@
 #include "NumberFormat.h"
 #include "OrderDelegate.h"
 #include "OrderAutosave.h"
+#include "OrderCsv.h"
 #include "OrderFile.h"
 #include "TextTable.h"
 #include "UnsavedQuestion.h"
@@ -168,6 +169,7 @@ TFormOrder::TFormOrder(QWidget* parent) : TFormTemplate(parent) {
   Prslbl2 = TotalLabel(Panel1, QRect(594, 4, 100, 16), Qt::AlignRight);
 
   FormCreate();
+  CreateCsvExport();
 }
 
 TButtonEX* TFormOrder::MakeButton(const QRect& geometry, TButtonExGraphics* prototype,
@@ -470,3 +472,42 @@ bool TFormOrder::ResolveUnsavedList() {
   return false;
 }
 
+// ---------------------------------------------------------------------------------
+// CSV export
+
+void TFormOrder::CreateCsvExport() {
+  CsvExport1 = new QAction(Text(TextId::CsvExportMenu, QStringLiteral("Export to CSV...")), this);
+  File1->insertAction(Exit1, CsvExport1);
+  File1->insertSeparator(Exit1);
+  connect(CsvExport1, &QAction::triggered, this, &TFormOrder::ExportCsvClick);
+}
+
+QString TFormOrder::ChooseCsvFileWithDialog() {
+  QFileDialog dialog(this, QString::fromLatin1(kDialogTitle));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(Text(TextId::CsvFileFilter, QStringLiteral("CSV (*.csv)")));
+  dialog.setDefaultSuffix(QStringLiteral("csv"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().first();
+}
+
+void TFormOrder::ExportCsvClick() {
+  const QString path = choose_csv_ ? choose_csv_() : ChooseCsvFileWithDialog();
+  if (path.isEmpty()) return;
+  std::array<QString, kOrderColumnCount> headings;
+  for (int column = 0; column < kOrderColumnCount; ++column) {
+    headings[column] = model_->HeaderText(column);
+  }
+  QString error;
+  bool exported = false;
+  {
+    BusyCursor busy;
+    exported = ExportOrderCsv(path, headings, model_->OrderLines(), &error);
+  }
+  const QString shown = QDir::toNativeSeparators(path);
+  if (!exported) {
+    ShowMessage(MessageKind::Warning, Text(TextId::CsvExportFailed).arg(shown, error));
+    return;
+  }
+  SetStatusText(Text(TextId::CsvExported).arg(shown));
+}

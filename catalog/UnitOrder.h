@@ -15,6 +15,7 @@
 #include "UnitTemplate.h"
 
 struct CatalogImages;
+class QAction;
 class QLabel;
 class QLineEdit;
 class QTableView;
@@ -74,6 +75,12 @@ class TFormOrder : public TFormTemplate {
   // Saves the list to a file the user chooses; false when cancelled or failed.
   bool SaveToUserFile();
 
+  // CSV export for spreadsheets (File menu). The chooser asks for the file; tests put
+  // their own in.
+  void ExportCsvClick();
+  void SetCsvFileChooser(std::function<QString()> chooser) { choose_csv_ = std::move(chooser); }
+  QAction* CsvExportAction() const { return CsvExport1; }
+
  public slots:
   void SogBtnClick();
   void GemBtnClick();
@@ -119,6 +126,11 @@ class TFormOrder : public TFormTemplate {
   int edited_row_ = -1;          // the line whose quantity the editor shows
   FileChooser choose_file_;
   order::TOrderAutosave* autosave_ = nullptr;
+
+  void CreateCsvExport();
+  QString ChooseCsvFileWithDialog();
+  QAction* CsvExport1 = nullptr;
+  std::function<QString()> choose_csv_;
 };
 
 extern TFormOrder* FormOrder;
