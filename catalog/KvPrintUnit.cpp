@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPrintPreviewDialog>
 #include <QPrinterInfo>
 #include <QSettings>
 
@@ -72,12 +73,17 @@ TFormPrint::TFormPrint(TFormOrder* order_window, QWidget* parent)
   }
 
   TButtonExGraphics* look = order_window_ ? order_window_->SecondPrototype() : nullptr;
+  // Preview, print and close in one row.
+  VisBtn = new TButtonEX(this, QStringLiteral("VisBtn"));
+  VisBtn->setGeometry(45, 168, 88, 31);
+  VisBtn->SetPrototype(look);
   PrintBtn = new TButtonEX(this, QStringLiteral("PrintBtn"));
-  PrintBtn->setGeometry(104, 168, 88, 31);
+  PrintBtn->setGeometry(150, 168, 88, 31);
   PrintBtn->SetPrototype(look);
   LukBtn = new TButtonEX(this, QStringLiteral("LukBtn"));
-  LukBtn->setGeometry(208, 168, 88, 31);
+  LukBtn->setGeometry(255, 168, 88, 31);
   LukBtn->SetPrototype(look);
+  connect(VisBtn, &TButtonEX::OnClick, this, &TFormPrint::VisBtnClick);
   connect(PrintBtn, &TButtonEX::OnClick, this, &TFormPrint::PrintBtnClick);
   connect(LukBtn, &TButtonEX::OnClick, this, &TFormPrint::LukBtnClick);
 
@@ -91,6 +97,7 @@ void TFormPrint::FormCreate() {
   setWindowTitle(Text(TextId::WindowTitle, windowTitle()));
   PrintBtn->SetCaption(Text(TextId::PrintButton, QStringLiteral("PRINT")));
   LukBtn->SetCaption(Text(TextId::CloseButton, QStringLiteral("LUK")));
+  VisBtn->SetCaption(Text(TextId::PreviewButton, QStringLiteral("VIS")));
   PrinterLbl->setText(Text(TextId::PrinterLabel, PrinterLbl->text()));
   KopierLbl->setText(Text(TextId::CopiesLabel, KopierLbl->text()));
   FillPrinterList();
@@ -139,21 +146,15 @@ void TFormPrint::PrintBtnClick() {
   LukBtn->SetEnabled(false);
   QPrinter& printer = *printer_;
   const bool to_pdf = PrinterCbo->currentText() == PdfFileEntry();
+  QString pdf_path;
   if (to_pdf) {
-    const QString path = choose_pdf_ ? choose_pdf_() : ChoosePdfFileWithDialog();
-    if (path.isEmpty()) {
+    pdf_path = choose_pdf_ ? choose_pdf_() : ChoosePdfFileWithDialog();
+    if (pdf_path.isEmpty()) {
       LukBtn->SetEnabled(true);
       return;
     }
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path);
-  } else {
-    printer.setOutputFileName(QString());
-    printer.setOutputFormat(QPrinter::NativeFormat);
-    printer.setPrinterName(PrinterCbo->currentText());
   }
-  printer.setCopyCount(AntalSiderCbo->currentText().toInt());
-  printer.setDocName(Text(TextId::WindowTitle, QStringLiteral("Tremora Divuvera")));
+  SelectPrinter(pdf_path);
 
   QString error;
   const bool printed = order::PrintOrderList(printer, CollectPrintout(), &error);
@@ -166,4 +167,40 @@ void TFormPrint::PrintBtnClick() {
   hide();
 }
 
+void TFormPrint::SelectPrinter(const QString& pdf_path) {
+  QPrinter& printer = *printer_;
+  if (PrinterCbo->currentText() == PdfFileEntry()) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf_path);
+  } else {
+    printer.setOutputFileName(QString());
+    printer.setOutputFormat(QPrinter::NativeFormat);
+    printer.setPrinterName(PrinterCbo->currentText());
+  }
+  printer.setCopyCount(AntalSiderCbo->currentText().toInt());
+  printer.setDocName(Text(TextId::WindowTitle, QStringLiteral("Tremora Divuvera")));
+}
+
 void TFormPrint::LukBtnClick() { hide(); }
+
+// The preview draws with the printout code of PRINT on the same printer object, so it shows
+// the same pages, one copy of them. A list that PRINT would refuse is refused here too.
+void TFormPrint::VisBtnClick() {
+  const order::OrderPrintout printout = CollectPrintout();
+  if (const QString reason = order::UnprintableReason(printout); !reason.isEmpty()) {
+    ShowMessage(MessageKind::Warning, reason);
+    return;
+  }
+  if (preview_) preview_->close();
+  SelectPrinter(QString());
+  preview_ = new QPrintPreviewDialog(printer_.get(), this);
+  preview_->setAttribute(Qt::WA_DeleteOnClose);
+  preview_->setWindowTitle(Text(TextId::PreviewButton, QStringLiteral("VIS")) +
+                           QStringLiteral(" - ") +
+                           Text(TextId::WindowTitle, QStringLiteral("Tremora Divuvera")));
+  preview_->resize(900, 700);
+  connect(preview_, &QPrintPreviewDialog::paintRequested, this,
+          [printout](QPrinter* printer) { order::PaintOrderListPreview(*printer, printout); });
+  connect(preview_, &QObject::destroyed, this, [this] { preview_ = nullptr; });
+  preview_->open();
+}

@@ -14,6 +14,7 @@
 
 class QComboBox;
 class QLabel;
+class QPrintPreviewDialog;
 class TButtonEX;
 class TFormOrder;
 
@@ -32,6 +33,9 @@ class TFormPrint : public QDialog {
   QComboBox* Copies() const { return AntalSiderCbo; }
   TButtonEX* PrintButton() const { return PrintBtn; }
   TButtonEX* CloseButton() const { return LukBtn; }
+  TButtonEX* PreviewButton() const { return VisBtn; }
+  // The preview opened by the Preview button while it is open.
+  QPrintPreviewDialog* PreviewDialog() const { return preview_; }
   // The printer object of the last job (kept between jobs, as the program's printer).
   const QPrinter& Printer() const { return *printer_; }
 
@@ -49,11 +53,15 @@ class TFormPrint : public QDialog {
  public slots:
   void PrintBtnClick();
   void LukBtnClick();
+  // Shows the pages PRINT would print, on the selected printer's paper.
+  void VisBtnClick();
 
  private:
   void FormCreate();
   void FillPrinterList();
   QString ChoosePdfFileWithDialog();
+  // Points the printer at the selected list entry: a system printer, or a PDF file.
+  void SelectPrinter(const QString& pdf_path);
 
   TFormOrder* order_window_;
   std::unique_ptr<QPrinter> printer_;
@@ -64,6 +72,8 @@ class TFormPrint : public QDialog {
   QComboBox* AntalSiderCbo = nullptr;
   TButtonEX* PrintBtn = nullptr;
   TButtonEX* LukBtn = nullptr;
+  TButtonEX* VisBtn = nullptr;
+  QPrintPreviewDialog* preview_ = nullptr;
   PdfFileChooser choose_pdf_;
 };
 

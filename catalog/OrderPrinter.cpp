@@ -86,12 +86,24 @@ QString ChoosePrintFont(const QStringList& installed) {
   return QString();
 }
 
+QString UnprintableReason(const OrderPrintout& printout) {
+  const int line = FirstUnprintableLine(printout);
+  if (line == 0) return QString();
+  return QStringLiteral("Der blev ikke udskrevet noget, fordi et beløb i ordrelinie %1 "
+                        "ikke er et tal.").arg(line);
+}
+
+bool PaintOrderListPreview(QPrinter& printer, const OrderPrintout& printout) {
+  QPainter painter;
+  if (!painter.begin(&printer)) return false;
+  PainterCanvas canvas(painter, printer, ChoosePrintFont(QFontDatabase::families()));
+  const bool drawn = DrawOrderPrintout(canvas, PageOf(printer), printout);
+  return painter.end() && drawn;
+}
+
 bool PrintOrderList(QPrinter& printer, const OrderPrintout& printout, QString* error) {
-  if (const int line = FirstUnprintableLine(printout)) {
-    if (error) {
-      *error = QStringLiteral("Der blev ikke udskrevet noget, fordi et beløb i ordrelinie %1 "
-                              "ikke er et tal.").arg(line);
-    }
+  if (const QString reason = UnprintableReason(printout); !reason.isEmpty()) {
+    if (error) *error = reason;
     return false;
   }
   const QString family = ChoosePrintFont(QFontDatabase::families());

@@ -23,4 +23,12 @@ QString ChoosePrintFont(const QStringList& installed);
 // user in *error; a PDF file that was being written is removed.
 bool PrintOrderList(QPrinter& printer, const OrderPrintout& printout, QString* error);
 
+// Draws one copy of the order list on a printer that a print preview hands over, with the
+// same font choice and page layout as PrintOrderList. False when painting cannot start.
+bool PaintOrderListPreview(QPrinter& printer, const OrderPrintout& printout);
+
+// The sentence that PrintOrderList gives when an amount is not a number, or an empty text
+// when every line can be printed.
+QString UnprintableReason(const OrderPrintout& printout);
+
 }  // namespace order

@@ -88,6 +88,7 @@ enum class TextId : int {
   CsvFileFilter = 189,
   CsvExportFailed = 190,      // "... could not be exported to %1: %2"
   CsvExported = 191,          // "... was exported to %1."
+  PreviewButton = 192,
 };
 
 class TTextTable {
