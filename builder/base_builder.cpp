@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "encoding.h"
+#include "substitute.h"
 #include "format/charfreq.h"
 #include "format/files.h"
 #include "format/coding.h"
@@ -153,7 +154,12 @@ bool BaseBuilder::SetHeader(const std::vector<std::string>& header, std::string*
   for (const std::string& h : header) header_utf8_.push_back(Windows1252ToUtf8(h));
   auto column_of = [&](const std::string& name, const std::string& who, int* column) {
     std::string wanted;
-    if (!Utf8ToWindows1252(name, &wanted)) wanted = name;
+    std::vector<size_t> changed;
+    size_t bad = 0;
+    // With --substitute the header row's names were replaced like any other cell.
+    if (!Utf8ToWindows1252(name, &wanted) &&
+        !(options_.substitute && SubstituteToWindows1252(name, '\t', &wanted, &changed, &bad)))
+      wanted = name;
     for (size_t c = 0; c < header.size(); ++c) {
       if (Trim(header[c]) == wanted) {
         *column = static_cast<int>(c);

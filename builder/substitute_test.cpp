@@ -119,10 +119,11 @@ TEST(Substitute, TableReaderRefusesWithoutTheOptionAndReportsTheCellsWithIt) {
 TEST(Substitute, LodexBuildSummaryCountsAndShowsTheChangedCells) {
   testing::TempDir dir;
   {
-    std::ofstream(dir / "schema.json") << R"({"tables": ["A"],
-      "data_fields": [{"number": 1, "name": "Tekst"}],
-      "search_fields": [{"number": 1, "name": "Tekst"}]})";
-    std::ofstream(dir / "t.tsv", std::ios::binary) << "Tekst\n10 k\u03A9 \u2264 1 W\nplain\n\u4E2D\U0001F600\n";
+    std::ofstream(dir / "schema.json") << R"json({"tables": ["A"],
+      "data_fields": [{"number": 1, "name": "Tekst"}, {"number": 2, "name": "R", "column": "R (Ω)"}],
+      "search_fields": [{"number": 1, "name": "Tekst"}]})json";
+    std::ofstream(dir / "t.tsv", std::ios::binary)
+        << "Tekst\tR (\u03A9)\n10 k\u03A9 \u2264 1 W\t10\nplain\t1\n\u4E2D\U0001F600\t2\n";
   }
   const std::string command = std::string(LODEX_BUILD_TOOL) + " --schema " + (dir / "schema.json") +
                               " --out " + (dir / "base") + " " + (dir / "t.tsv") + " 2>&1";
@@ -136,17 +137,20 @@ TEST(Substitute, LodexBuildSummaryCountsAndShowsTheChangedCells) {
   };
   std::string out;
   EXPECT_NE(run(command, &out), 0);
-  EXPECT_NE(out.find("line 2: column \"Tekst\""), std::string::npos) << out;
+  EXPECT_NE(out.find("line 1: column \"R (\u03A9)\""), std::string::npos) << out;
   EXPECT_NE(out.find("--substitute"), std::string::npos) << out;
 
   EXPECT_EQ(run(std::string(LODEX_BUILD_TOOL) + " --substitute" + command.substr(std::string(LODEX_BUILD_TOOL).size()), &out), 0)
       << out;
-  EXPECT_NE(out.find("replaced  2 cells holding text that Windows-1252 cannot represent:"), std::string::npos) << out;
+  EXPECT_NE(out.find("replaced  3 cells holding text that Windows-1252 cannot represent:"), std::string::npos) << out;
+  EXPECT_NE(out.find("line 1, column \"R (\u03A9)\": \"R (\u03A9)\""), std::string::npos) << out;
   EXPECT_NE(out.find("line 2, column \"Tekst\": \"10 k\u03A9 \u2264 1 W\""), std::string::npos) << out;
   EXPECT_NE(out.find("line 4, column \"Tekst\": \"\u4E2D\U0001F600\""), std::string::npos) << out;
   testing::EngineSession s(dir / "base");
   EXPECT_EQ(APIRecordCount(s.base()), 3);
   EXPECT_EQ(s.Search(1, "KOHM"), 1);
+  APIFetchRecord(s.session(), 0);
+  EXPECT_STREQ(APIGetFieldData(s.session(), 2), "10");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "base_export.h"
 
 #include <algorithm>
+#include <cctype>
 #include <set>
 
 #include "encoding.h"

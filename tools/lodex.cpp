@@ -352,12 +352,14 @@ void PrintTable(const std::vector<std::vector<std::string>>& rows) {
   }
 }
 
-void RunQuery(const Options& o, int32_t base, int32_t session, const Codepage& cp, StepTimer& timer) {
+// Runs the query; answers the search field's number.
+int32_t RunQuery(const Options& o, int32_t base, int32_t session, const Codepage& cp, StepTimer& timer) {
   const int32_t field = ResolveField(base, o.args[0], 1, cp);
   Check(APISearchExact(session, o.prefix ? 0 : 1), "search");
   Check(APISearchConditions(session, field, cp.ToEngine(o.args[1]).c_str(), o.any ? 1 : 0), "search");
   Check(APISearch(session), "search");
   timer.Lap("search");
+  return field;
 }
 
 void PrintSchema(int32_t base, const Codepage& cp) {
@@ -438,13 +440,19 @@ lodex::tools::Json FieldJson(int32_t number, const char* name) {
   return field;
 }
 
-void PrintHitsJson(const Options& o, int32_t base, int32_t session, int32_t hits, StepTimer& timer) {
-  const int32_t field = ResolveField(base, o.args[0], 1, Codepage(o.raw));
-  const auto columns = lodex::tools::MakeExportColumns(base);
+// The search field, the query and the hit count of count and search --json.
+lodex::tools::Json QueryJson(const Options& o, int32_t base, int32_t field, int32_t hits) {
   lodex::tools::Json doc;
   doc["search_field"] = FieldJson(field, APISearchfieldName(base, APISearchfieldIndex(base, field)));
   doc["query"] = o.raw ? lodex::tools::ToUtf8(o.args[1].c_str()) : o.args[1];
   doc["hits"] = hits;
+  return doc;
+}
+
+void PrintHitsJson(const Options& o, int32_t base, int32_t session, int32_t field, int32_t hits,
+                   StepTimer& timer) {
+  const auto columns = lodex::tools::MakeExportColumns(base);
+  lodex::tools::Json doc = QueryJson(o, base, field, hits);
   const long limit = o.limit < 0 ? 10 : o.limit;
   const int32_t shown = static_cast<int32_t>(std::min<long>(hits, limit));
   doc["records"] = lodex::tools::Json::array();
@@ -457,7 +465,8 @@ void PrintHitsJson(const Options& o, int32_t base, int32_t session, int32_t hits
   PrintJson(doc);
 }
 
-void PrintHits(const Options& o, int32_t base, int32_t session, const Codepage& cp, StepTimer& timer) {
+void PrintHits(const Options& o, int32_t base, int32_t session, int32_t field, const Codepage& cp,
+               StepTimer& timer) {
   const int32_t hits = Check(APIHitCount(session), "count");
   if (!o.sort_field.empty()) {
     const int32_t sort_field = ResolveField(base, o.sort_field, 2, cp);
@@ -467,7 +476,7 @@ void PrintHits(const Options& o, int32_t base, int32_t session, const Codepage& 
   }
 
   if (o.json) {
-    PrintHitsJson(o, base, session, hits, timer);
+    PrintHitsJson(o, base, session, field, hits, timer);
     return;
   }
   const int32_t fields = Check(APIDatafieldCount(base), "schema");
@@ -636,18 +645,13 @@ int Run(int argc, char** argv) {
     if (o.command == "words") {
       PrintWords(o, base, session, cp, timer);
     } else {
-      RunQuery(o, base, session, cp, timer);
+      const int32_t field = RunQuery(o, base, session, cp, timer);
       if (o.command == "count" && o.json) {
-        const int32_t field = ResolveField(base, o.args[0], 1, cp);
-        lodex::tools::Json doc;
-        doc["search_field"] = FieldJson(field, APISearchfieldName(base, APISearchfieldIndex(base, field)));
-        doc["query"] = o.raw ? lodex::tools::ToUtf8(o.args[1].c_str()) : o.args[1];
-        doc["hits"] = Check(APIHitCount(session), "count");
-        PrintJson(doc);
+        PrintJson(QueryJson(o, base, field, Check(APIHitCount(session), "count")));
       } else if (o.command == "count") {
         std::printf("%d\n", Check(APIHitCount(session), "count"));
       } else {
-        PrintHits(o, base, session, cp, timer);
+        PrintHits(o, base, session, field, cp, timer);
       }
     }
     APIDestroySession(session);
