@@ -1,7 +1,12 @@
 // Eight threads, each with its own session on one base, mixing searches, fetches,
 // listings and sorts: every answer must equal the one a single thread gets. Runs for
 // LODEX_STRESS_SECONDS (default 2) so that CI stays short; set it higher for a soak.
+// LODEX_STRESS_BASE names a base directory to stress instead of the small built-in one
+// (for instance a 1 000 000-product base from lodex-build): its first search, data and
+// sort fields are used, its queries are made from its own words, and each answer
+// compares the texts of its first kMaxTextsOfLargeBase hits.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,23 +21,69 @@
 #include <thread>
 #include <vector>
 
+#include "lodex32.h"
 #include "lodex32_errors.h"
 #include "testing/full_base_files.h"
-#include "lodex32.h"
 
 namespace lodex {
 namespace {
 
-using testing::kFullSort;
-using testing::kFullText;
-
 constexpr int kThreads = 8;
 constexpr int kWordEntryBytes = 260;
 constexpr int kListed = 12;
+constexpr int32_t kMaxTextsOfLargeBase = 50;
 
-const std::vector<std::string> kQueries = {"AAQ", "A*", "*BQ", "?CQ", "ZZZ", "AAQ ZZZ",
-                                           "B-D", "<=BZ", "*", "C*Q", "NOPE"};
-const std::vector<std::string> kPrefixes = {"", "A", "BC", "F", "ZZ", "Q"};
+// What the threads ask of a base: fields, queries and listing prefixes.
+struct StressPlan {
+  int32_t search_field = testing::kFullText;
+  int32_t data_field = testing::kFullText;
+  int32_t sort_field = testing::kFullSort;  // -1: the base has no sort field
+  std::vector<std::string> queries = {"AAQ", "A*", "*BQ", "?CQ", "ZZZ", "AAQ ZZZ",
+                                      "B-D", "<=BZ", "*", "C*Q", "NOPE"};
+  std::vector<std::string> prefixes = {"", "A", "BC", "F", "ZZ", "Q"};
+  int32_t max_texts = INT32_MAX;  // hits whose texts an answer holds
+};
+
+const char* ExternalBase() {
+  const char* dir = std::getenv("LODEX_STRESS_BASE");
+  return dir && *dir ? dir : nullptr;
+}
+
+// The index word at ordinal k of the field, or "" when there is none.
+std::string WordAt(int32_t session, int32_t field, int32_t k) {
+  std::vector<char> entry(kWordEntryBytes, 0);
+  if (APIGetIndexWordsEx(session, field, k, 1, 0, entry.data()) < 1) return "";
+  return std::string(entry.data());
+}
+
+// A plan for a base of unknown content, made from the words of its first search field.
+StressPlan PlanFor(int32_t base) {
+  StressPlan plan;
+  plan.search_field = APISearchfieldNo(base, 0);
+  plan.data_field = APIDatafieldNo(base, 0);
+  plan.sort_field = APISortfieldCount(base) > 0 ? APISortfieldNo(base, 0) : -1;
+  plan.max_texts = kMaxTextsOfLargeBase;
+  plan.queries = {"*", "NOPEQXZ"};
+  plan.prefixes = {"", "ZZ"};
+  const int32_t s = APICreateSession(base);
+  const int32_t words = APIIndexWordCount(s, plan.search_field);
+  std::vector<std::string> picked;
+  // Words spread over the field, without the characters the query language reads.
+  for (int32_t part = 1; part < 16 && picked.size() < 6; ++part) {
+    const std::string w = WordAt(s, plan.search_field, static_cast<int32_t>(int64_t{words} * part / 16));
+    if (w.size() >= 3 && w.find_first_of(" *?-<>=\"") == std::string::npos) picked.push_back(w);
+  }
+  APIDestroySession(s);
+  for (size_t i = 0; i < picked.size(); ++i) {
+    const std::string& w = picked[i];
+    plan.queries.push_back(w);
+    plan.queries.push_back(w.substr(0, 2) + "*");
+    plan.queries.push_back("?" + w.substr(1));
+    if (i > 0) plan.queries.push_back(picked[i - 1] + " " + w);
+    plan.prefixes.push_back(w.substr(0, i % 2 + 1));
+  }
+  return plan;
+}
 
 double StressSeconds() {
   const char* s = std::getenv("LODEX_STRESS_SECONDS");
@@ -48,52 +99,53 @@ struct SearchAnswer {
   bool operator==(const SearchAnswer&) const = default;
 };
 
-std::string Text(int32_t session) {
-  const char* t = APIGetFieldData(session, kFullText);
+std::string Text(const StressPlan& plan, int32_t session) {
+  const char* t = APIGetFieldData(session, plan.data_field);
   return t ? t : "<null>";
 }
 
-int32_t RunSearch(int32_t session, const std::string& q) {
-  const int32_t set = APISearchConditions(session, kFullText, q.c_str(), 0);
+int32_t RunSearch(const StressPlan& plan, int32_t session, const std::string& q) {
+  const int32_t set = APISearchConditions(session, plan.search_field, q.c_str(), 0);
   if (set != 0) return set;
   return APISearch(session);
 }
 
-SearchAnswer SearchAll(int32_t session, const std::string& q) {
+SearchAnswer SearchAll(const StressPlan& plan, int32_t session, const std::string& q) {
   SearchAnswer a;
-  a.rc = RunSearch(session, q);
+  a.rc = RunSearch(plan, session, q);
   a.count = APIHitCount(session);
-  for (int32_t h = 0; h < a.count; ++h) {
-    a.texts.push_back(APIFetchRecord(session, h) == 0 ? Text(session) : "<fetch failed>");
+  for (int32_t h = 0; h < std::min(a.count, plan.max_texts); ++h) {
+    a.texts.push_back(APIFetchRecord(session, h) == 0 ? Text(plan, session) : "<fetch failed>");
   }
   return a;
 }
 
 // A listing from a prefix, and a page after locating it as the suggestion list does:
 // result codes and the entries written.
-std::string Listing(int32_t session, const std::string& prefix) {
+std::string Listing(const StressPlan& plan, int32_t session, const std::string& prefix) {
+  const int32_t field = plan.search_field;
   std::vector<char> entries(kListed * kWordEntryBytes, '\x55');
-  const int32_t rc =
-      APIGetIndexWords(session, kFullText, prefix.c_str(), kListed, 0, entries.data());
+  const int32_t rc = APIGetIndexWords(session, field, prefix.c_str(), kListed, 0, entries.data());
   std::string out = std::to_string(rc) + ":" + std::string(entries.begin(), entries.end());
-  const int32_t located = APILocateIndexWord(session, kFullText, prefix.c_str(), 0);
+  const int32_t located = APILocateIndexWord(session, field, prefix.c_str(), 0);
   std::fill(entries.begin(), entries.end(), '\x55');
-  const int32_t page = APIGetIndexWordsEx(session, kFullText, 0, kListed, 0, entries.data());
+  const int32_t page = APIGetIndexWordsEx(session, field, 0, kListed, 0, entries.data());
   out += ":" + std::to_string(located) + ":" + std::to_string(page) + ":" +
          std::string(entries.begin(), entries.end());
   return out;
 }
 
 // The first hits of q sorted by the sort field, then back to bitmap order.
-std::vector<std::string> SortedHits(int32_t session, const std::string& q, int32_t direction) {
+std::vector<std::string> SortedHits(const StressPlan& plan, int32_t session,
+                                    const std::string& q, int32_t direction) {
   std::vector<std::string> out;
-  if (RunSearch(session, q) != 0) return {"<search failed>"};
-  if (APISortConditions(session, kFullSort, direction) != 0 || APISort(session) != 0) {
+  if (RunSearch(plan, session, q) != 0) return {"<search failed>"};
+  if (APISortConditions(session, plan.sort_field, direction) != 0 || APISort(session) != 0) {
     return {"<sort failed>"};
   }
   const int32_t n = std::min(APIHitCount(session), 20);
   for (int32_t h = 0; h < n; ++h) {
-    out.push_back(APIFetchRecord(session, h) == 0 ? Text(session) : "<fetch failed>");
+    out.push_back(APIFetchRecord(session, h) == 0 ? Text(plan, session) : "<fetch failed>");
   }
   APICancelSort(session);
   return out;
@@ -102,22 +154,36 @@ std::vector<std::string> SortedHits(int32_t session, const std::string& q, int32
 class ConcurrencyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    testing::WriteFullBase(dir_.path(), {700, 500});
-    base_ = APIOpenBaseEx(dir_.c_str(), nullptr, temp_.c_str(), 0);
+    const auto start = std::chrono::steady_clock::now();
+    const char* external = ExternalBase();
+    if (!external) testing::WriteFullBase(dir_.path(), {700, 500});
+    base_ = APIOpenBaseEx(external ? external : dir_.c_str(), nullptr, temp_.c_str(), 0);
     ASSERT_GE(base_, 0);
+    if (external) plan_ = PlanFor(base_);
+    const auto opened = std::chrono::steady_clock::now();
     const int32_t s = APICreateSession(base_);
     ASSERT_GE(s, 0);
-    for (const std::string& q : kQueries) searches_[q] = SearchAll(s, q);
-    for (const std::string& p : kPrefixes) listings_[p] = Listing(s, p);
-    for (const std::string& q : kQueries) {
-      sorted_[q + "/0"] = SortedHits(s, q, 0);
-      sorted_[q + "/1"] = SortedHits(s, q, 1);
+    for (const std::string& q : plan_.queries) searches_[q] = SearchAll(plan_, s, q);
+    for (const std::string& p : plan_.prefixes) listings_[p] = Listing(plan_, s, p);
+    for (const std::string& q : plan_.queries) {
+      if (plan_.sort_field < 0) break;
+      sorted_[q + "/0"] = SortedHits(plan_, s, q, 0);
+      sorted_[q + "/1"] = SortedHits(plan_, s, q, 1);
     }
     APIDestroySession(s);
+    if (external) {
+      const auto done = std::chrono::steady_clock::now();
+      std::printf("base %s: %d records, opened in %.2f s, %zu queries and %zu listings answered "
+                  "once in %.2f s\n",
+                  external, APIRecordCount(base_),
+                  std::chrono::duration<double>(opened - start).count(), plan_.queries.size(),
+                  plan_.prefixes.size(), std::chrono::duration<double>(done - opened).count());
+    }
   }
   void TearDown() override { APICloseBase(base_); }
 
   testing::TempDir dir_, temp_;
+  StressPlan plan_;
   int32_t base_ = -1;
   std::map<std::string, SearchAnswer> searches_;
   std::map<std::string, std::string> listings_;
@@ -126,6 +192,15 @@ class ConcurrencyTest : public ::testing::Test {
 
 TEST_F(ConcurrencyTest, ReferenceAnswersAreNotTrivial) {
   // The stress below is only as good as the answers it compares with.
+  if (ExternalBase()) {
+    EXPECT_EQ(searches_["*"].count, APIRecordCount(base_));
+    EXPECT_EQ(searches_["NOPEQXZ"].count, 0);
+    int between = 0;
+    for (const auto& [q, a] : searches_) between += a.count > 0 && a.count < searches_["*"].count;
+    EXPECT_GE(between, 3);
+    EXPECT_NE(listings_[""], listings_["ZZ"]);
+    return;
+  }
   EXPECT_EQ(searches_["AAQ"].rc, 0);
   EXPECT_GT(searches_["AAQ"].count, 10);
   EXPECT_GT(searches_["A*"].count, searches_["AAQ"].count);
@@ -149,6 +224,7 @@ TEST_F(ConcurrencyTest, EightThreadsMixingAllWorkAgreeWithOneThread) {
   std::mutex sort_turn;
   std::atomic<int> mismatches{0};
   std::atomic<long> operations{0};
+  std::atomic<long> by_kind[4] = {0, 0, 0, 0};
   const auto deadline = std::chrono::steady_clock::now() +
                         std::chrono::duration<double>(StressSeconds());
 
@@ -160,45 +236,51 @@ TEST_F(ConcurrencyTest, EightThreadsMixingAllWorkAgreeWithOneThread) {
     }
     std::mt19937 rng(1234 + id);
     auto pick = [&rng](size_t n) { return static_cast<size_t>(rng() % n); };
+    const std::vector<std::string>& queries = plan_.queries;
     while (std::chrono::steady_clock::now() < deadline) {
-      switch (rng() % 4) {
+      const int kind = static_cast<int>(rng() % 4);
+      switch (kind) {
         case 0: {  // search and fetch some hits, paged and at random
-          const std::string& q = kQueries[pick(kQueries.size())];
+          const std::string& q = queries[pick(queries.size())];
           const SearchAnswer& want = searches_.at(q);
-          if (RunSearch(s, q) != want.rc || APIHitCount(s) != want.count) {
+          if (RunSearch(plan_, s, q) != want.rc || APIHitCount(s) != want.count) {
             ++mismatches;
             break;
           }
           APIMappingCachePolitics(s, 0, 8);
-          for (int k = 0; k < 6 && want.count > 0; ++k) {
-            const int32_t h = k < 3 ? k : static_cast<int32_t>(pick(want.count));
+          const int32_t known = static_cast<int32_t>(want.texts.size());
+          for (int k = 0; k < 6 && known > 0; ++k) {
+            const int32_t h = k < 3 ? std::min(k, known - 1) : static_cast<int32_t>(pick(known));
             const int32_t rc = k < 3 ? APIFetchRecordOptimized(s, h) : APIFetchRecord(s, h);
-            if (rc != 0 || Text(s) != want.texts[h]) ++mismatches;
+            if (rc != 0 || Text(plan_, s) != want.texts[h]) ++mismatches;
           }
           if (APIFetchRecord(s, want.count) != ERROR_BadRecord) ++mismatches;
           break;
         }
         case 1: {  // list index words
-          const std::string& p = kPrefixes[pick(kPrefixes.size())];
-          if (Listing(s, p) != listings_.at(p)) ++mismatches;
+          const std::string& p = plan_.prefixes[pick(plan_.prefixes.size())];
+          if (Listing(plan_, s, p) != listings_.at(p)) ++mismatches;
           break;
         }
         case 2: {  // sort and read the sorted hits
-          const std::string& q = kQueries[pick(kQueries.size())];
+          if (plan_.sort_field < 0) break;
+          const std::string& q = queries[pick(queries.size())];
           const int32_t direction = static_cast<int32_t>(rng() % 2);
           std::lock_guard<std::mutex> turn(sort_turn);
-          if (SortedHits(s, q, direction) != sorted_.at(q + "/" + std::to_string(direction))) {
+          if (SortedHits(plan_, s, q, direction) !=
+              sorted_.at(q + "/" + std::to_string(direction))) {
             ++mismatches;
           }
           break;
         }
         default: {  // a whole result read front to back
-          const std::string& q = kQueries[pick(kQueries.size())];
-          if (SearchAll(s, q) != searches_.at(q)) ++mismatches;
+          const std::string& q = queries[pick(queries.size())];
+          if (SearchAll(plan_, s, q) != searches_.at(q)) ++mismatches;
           break;
         }
       }
       ++operations;
+      ++by_kind[kind];
     }
     if (APIDestroySession(s) != 0) ++mismatches;
   };
@@ -209,11 +291,17 @@ TEST_F(ConcurrencyTest, EightThreadsMixingAllWorkAgreeWithOneThread) {
   EXPECT_EQ(mismatches.load(), 0);
   EXPECT_GT(operations.load(), kThreads);
   RecordProperty("operations", static_cast<int>(operations.load()));
-  std::printf("%ld operations by %d threads in %.0f s\n", operations.load(), kThreads,
-              StressSeconds());
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("%ld operations by %d threads in %.0f s (%.0f/s): %ld searches with fetches, "
+              "%ld listings, %ld sorts, %ld whole results; %d mismatches; peak RSS %ld MB\n",
+              operations.load(), kThreads, StressSeconds(), operations.load() / StressSeconds(),
+              by_kind[0].load(), by_kind[1].load(), by_kind[2].load(), by_kind[3].load(),
+              mismatches.load(), usage.ru_maxrss / 1024);
 }
 
 TEST_F(ConcurrencyTest, SessionsComeAndGoWhileOthersSearchAndCancel) {
+  if (ExternalBase()) GTEST_SKIP() << "asks for words of the built-in base";
   // Creating, cancelling and destroying sessions goes through the registry lock while
   // searches of other sessions hold the base's search lock: neither may block the other
   // for good, and a cancelled session answers -401 only to the scans that poll.
@@ -224,7 +312,7 @@ TEST_F(ConcurrencyTest, SessionsComeAndGoWhileOthersSearchAndCancel) {
     searchers.emplace_back([&] {
       const int32_t s = APICreateSession(base_);
       while (!stop) {
-        if (RunSearch(s, "*BQ") != 0 || APIHitCount(s) != searches_.at("*BQ").count) {
+        if (RunSearch(plan_, s, "*BQ") != 0 || APIHitCount(s) != searches_.at("*BQ").count) {
           ++mismatches;
         }
       }
@@ -237,10 +325,10 @@ TEST_F(ConcurrencyTest, SessionsComeAndGoWhileOthersSearchAndCancel) {
   while (std::chrono::steady_clock::now() < deadline) {
     const int32_t s = APICreateSession(base_);
     ASSERT_GE(s, 0);
-    EXPECT_EQ(RunSearch(s, "AAQ"), 0);
+    EXPECT_EQ(RunSearch(plan_, s, "AAQ"), 0);
     EXPECT_EQ(APICancelSession(s), 0);
-    EXPECT_EQ(RunSearch(s, "AAQ"), 0);                 // exact terms do not poll
-    EXPECT_EQ(RunSearch(s, "*A*"), ERROR_Userbreak);    // a scan from the first word does
+    EXPECT_EQ(RunSearch(plan_, s, "AAQ"), 0);                 // exact terms do not poll
+    EXPECT_EQ(RunSearch(plan_, s, "*A*"), ERROR_Userbreak);    // a scan from the first word does
     EXPECT_EQ(APIDestroySession(s), 0);
     EXPECT_EQ(APIDestroySession(s), ERROR_BadSession);
     ++rounds;
