@@ -70,7 +70,8 @@ StressPlan PlanFor(int32_t base) {
   std::vector<std::string> picked;
   // Words spread over the field, without the characters the query language reads.
   for (int32_t part = 1; part < 16 && picked.size() < 6; ++part) {
-    const std::string w = WordAt(s, plan.search_field, static_cast<int32_t>(int64_t{words} * part / 16));
+    const int32_t k = static_cast<int32_t>(int64_t{words} * part / 16);
+    const std::string w = WordAt(s, plan.search_field, k);
     if (w.size() >= 3 && w.find_first_of(" *?-<>=\"") == std::string::npos) picked.push_back(w);
   }
   APIDestroySession(s);
