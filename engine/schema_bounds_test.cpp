@@ -59,7 +59,9 @@ TEST_F(SchemaBoundsTest, EachValueAtItsBoundPassesAndOneBeyondIsRefused) {
   };
   const Case cases[] = {
       {"records vs mapping.dat",
-       [](Schema& s, BaseFileSizes& z, int64_t b) { z.mapping = 4 * int64_t{s.total_records} - b; }},
+       [](Schema& s, BaseFileSizes& z, int64_t b) {
+         z.mapping = 4 * int64_t{s.total_records} - b;
+       }},
       {"read bytes vs data.dat",
        [](Schema& s, BaseFileSizes& z, int64_t b) {
          s.record_read_bytes = static_cast<int32_t>(z.data - z.last_pointer + b);
@@ -120,7 +122,8 @@ TEST_F(SchemaBoundsTest, OpeningRefusesFilesTooSmallForTheSchema) {
   std::string mapping = ReadFile(Path("mapping.dat"));
   auto* last = reinterpret_cast<uint8_t*>(mapping.data()) + 4 * 149;
   for (int64_t beyond : {0, 1}) {
-    format::EncodeFixed32(last, static_cast<uint32_t>(sizes_.data - schema_.record_read_bytes + beyond));
+    const int64_t pointer = sizes_.data - schema_.record_read_bytes + beyond;
+    format::EncodeFixed32(last, static_cast<uint32_t>(pointer));
     WriteFile(Path("mapping.dat"), mapping);
     const int32_t b = Open();
     if (beyond) {
