@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <string>
 
-#include "base_builder.h"
+#include "run_build.h"
 #include "demo_catalog.h"
 
 // Builds the demo catalogue's first count products into a base in out_dir (which
