@@ -2,6 +2,8 @@
 
 #include <QSettings>
 
+#include "TextTable.h"
+
 namespace {
 
 // The file named with --settings; empty for the platform's store.
@@ -41,6 +43,17 @@ FolderSettings ReadFolderSettings(QSettings& store) {
   folders.BaseFolder = ReadValue(store, kFolderKeys[2]);
   folders.TempFolder = ReadValue(store, kFolderKeys[3]);
   return folders;
+}
+
+QString ReadLanguage(QSettings& store) {
+  const QString language = ReadValue(store, kLanguageKey);
+  return language == QLatin1String(kLanguageEnglish) ? language
+                                                     : QString::fromLatin1(kLanguageDanish);
+}
+
+QString TextTableFileOf(const QString& language) {
+  const QString file = QString::fromLatin1(kTextTableFile);
+  return language == QLatin1String(kLanguageEnglish) ? QStringLiteral("en/") + file : file;
 }
 
 QStringList ReadFirmAddress(QSettings& store) {

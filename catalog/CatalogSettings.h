@@ -43,6 +43,12 @@ inline constexpr FirmAddressSetting kFirmAddressSettings[] = {
     {"FirmaFax", "Fax 43 96 00 01 / 43 96 00 02"},
 };
 
+// The language of the program's texts: Danish, the table "KV.dat", or English, the table
+// "en/KV.dat"; both are looked for where the program looks for "KV.dat".
+inline constexpr char kLanguageKey[] = "Sprog";
+inline constexpr char kLanguageDanish[] = "da";
+inline constexpr char kLanguageEnglish[] = "en";
+
 // Names the settings file to use instead of the user's default one (--settings FILE).
 // An empty name goes back to the default.
 void SetSettingsFile(const QString& path);
@@ -56,3 +62,7 @@ std::unique_ptr<QSettings> OpenSettingsStore();
 FolderSettings ReadFolderSettings(QSettings& store);
 // The three firm address lines, each its fallback when absent.
 QStringList ReadFirmAddress(QSettings& store);
+// The language of the texts; Danish when none or an unknown one is set.
+QString ReadLanguage(QSettings& store);
+// The text table file of a language, relative to the folder it is looked for in.
+QString TextTableFileOf(const QString& language);

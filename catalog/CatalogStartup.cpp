@@ -22,14 +22,18 @@ std::unique_ptr<TCatalogStart> StartCatalog() {
   UseCommaDecimalSeparator();
 
   auto start = std::make_unique<TCatalogStart>();
-  start->Folders = ReadFolderSettings(*OpenSettingsStore());
+  std::unique_ptr<QSettings> store = OpenSettingsStore();
+  start->Folders = ReadFolderSettings(*store);
   const QString& data_folder = start->Folders.CdFolder;
 
-  if (LoadTextTable(data_folder).isEmpty()) {
+  // The table of the chosen language.
+  const QString table_file = TextTableFileOf(ReadLanguage(*store));
+  store.reset();
+  if (LoadTextTable(data_folder, table_file).isEmpty()) {
     // Without the table there is no text to show, so this one message is built in.
     return Fail(MessageKind::Error,
                 QStringLiteral("The text table \"%1\" was found neither in %2 nor in \"%3\".")
-                    .arg(QString::fromLatin1(kTextTableFile), QDir::currentPath(), data_folder));
+                    .arg(table_file, QDir::currentPath(), data_folder));
   }
 
   if (start->Folders.CdFolder.isEmpty() || start->Folders.BmpFolder.isEmpty())

@@ -23,10 +23,10 @@ QString TTextTable::Text(int n, const QString& fallback) const {
   return Has(n) ? texts_.at(n) : fallback;
 }
 
-QString LoadTextTable(const QString& dataFolder) {
+QString LoadTextTable(const QString& dataFolder, const QString& fileName) {
   auto table = std::make_unique<TTextTable>();
-  QStringList candidates{QString::fromLatin1(kTextTableFile)};
-  if (!dataFolder.isEmpty()) candidates.append(dataFolder + QString::fromLatin1(kTextTableFile));
+  QStringList candidates{fileName};
+  if (!dataFolder.isEmpty()) candidates.append(dataFolder + fileName);
   for (const QString& path : candidates) {
     if (table->LoadFromFile(path)) {
       TextTable = std::move(table);

@@ -89,6 +89,31 @@ enum class TextId : int {
   CsvExportFailed = 190,      // "... could not be exported to %1: %2"
   CsvExported = 191,          // "... was exported to %1."
   PreviewButton = 192,
+  // The settings window.
+  SettingsMenu = 193,
+  SettingsTitle = 194,
+  CdFolderLabel = 195,
+  BmpFolderLabel = 196,
+  BaseFolderLabel = 197,
+  TempFolderLabel = 198,
+  FirmLine1Label = 199,
+  FirmLine2Label = 200,
+  FirmLine3Label = 201,
+  LanguageLabel = 202,
+  Danish = 203,
+  English = 204,
+  BaseCannotOpen = 205,       // "The base in %1 cannot be opened (%2)."
+  TextTableMissing = 206,     // "The text table %1 does not exist."
+  ImageMissing = 207,         // "The image %1 does not exist."
+  NoDiscountFile = 208,       // "No discount-code file ... in %1 can be read."
+  FolderMissing = 209,        // "The folder %1 does not exist."
+  SettingsSaved = 210,        // "The settings were saved to %1. ..."
+  SettingsNotSaved = 211,     // "The settings could not be saved to %1: %2"
+  NoSettingsYet = 212,
+  SettingsProblems = 213,
+  ChooseFolder = 214,
+  FileNotWritable = 215,
+  FileMalformed = 216,
 };
 
 class TTextTable {
@@ -110,9 +135,11 @@ class TTextTable {
 // The process's table; null before LoadTextTable and after FreeTextTable.
 extern std::unique_ptr<TTextTable> TextTable;
 
-// Loads "KV.dat" from the working directory, or failing that from dataFolder. Answers
-// the path used, or an empty string when neither holds a readable file.
-QString LoadTextTable(const QString& dataFolder);
+// Loads the table file (by default "KV.dat"; a translation's path such as "en/KV.dat")
+// from the working directory, or failing that from dataFolder. Answers the path used, or
+// an empty string when neither holds a readable file.
+QString LoadTextTable(const QString& dataFolder,
+                      const QString& fileName = QString::fromLatin1(kTextTableFile));
 void FreeTextTable();
 // The text of the process's table, or the fallback when there is none.
 QString Text(TextId id, const QString& fallback = QString());

@@ -14,6 +14,7 @@
 #include "Messages.h"
 #include "TextTable.h"
 #include "UnitAbout.h"
+#include "UnitSettings.h"
 #include "art/Artwork.h"
 
 TFormTemplate* FormTemplate = nullptr;
@@ -85,6 +86,14 @@ TFormTemplate::TFormTemplate(QWidget* parent) : QMainWindow(parent) {
   Help = MainMenu->addMenu(QStringLiteral("&?"));
   Om1 = Help->addAction(QStringLiteral("&Om"));
   connect(Exit1, &QAction::triggered, this, &TFormTemplate::Exit1Click);
+  // The settings window, above Exit; its caption comes from the text table, which is read
+  // after the windows are built.
+  Settings1 = new QAction(QStringLiteral("Settings..."), this);
+  File1->insertAction(Exit1, Settings1);
+  File1->insertSeparator(Exit1);
+  connect(File1, &QMenu::aboutToShow, this,
+          [this] { Settings1->setText(Text(TextId::SettingsMenu, Settings1->text())); });
+  connect(Settings1, &QAction::triggered, this, &TFormTemplate::Settings1Click);
   connect(Om1, &QAction::triggered, this, &TFormTemplate::Om1Click);
 }
 
@@ -125,6 +134,11 @@ void TFormTemplate::closeEvent(QCloseEvent* event) {
 // whether to end at all.
 void TFormTemplate::Exit1Click() {
   if (HasUnsavedWork() ? MayEndProgram() : AskYesNo(Text(TextId::AskEndProgram))) close();
+}
+
+void TFormTemplate::Settings1Click() {
+  TFormSettings settings(this);
+  settings.exec();
 }
 
 void TFormTemplate::Om1Click() {

@@ -38,6 +38,8 @@ class TFormTemplate : public QMainWindow {
  public slots:
   void Exit1Click();
   void Om1Click();
+  // Opens the settings window.
+  void Settings1Click();
 
  protected:
   // The frame's own creation; derived windows run it first from theirs.
@@ -51,6 +53,7 @@ class TFormTemplate : public QMainWindow {
   QLabel* BGImg = nullptr;
   QMenu* File1 = nullptr;
   QAction* Exit1 = nullptr;
+  QAction* Settings1 = nullptr;
   QAction* Link = nullptr;
   QMenu* Help = nullptr;
   QAction* Om1 = nullptr;

@@ -13,6 +13,7 @@
 #include "UnitAbout.h"
 #include "UnitOrder.h"
 #include "UnitSearch.h"
+#include "UnitSettings.h"
 #include "UnitTemplate.h"
 
 int main(int argc, char** argv) {
@@ -29,6 +30,10 @@ int main(int argc, char** argv) {
   options.addOption(settings);
   options.process(app);
   if (options.isSet(settings)) SetSettingsFile(options.value(settings));
+
+  // With no settings anywhere the settings window comes first, so that a first start needs
+  // no hand-written file. Closing it without saving ends the program.
+  if (NoSettingsAnywhere() && !RunFirstStartSettings()) return 1;
 
   // The settings, texts, images and discount codes, and the engine; when one of them
   // fails the user has been told and the program ends here.
