@@ -22,9 +22,9 @@ constexpr TextId kFolderCaptions[] = {TextId::CdFolderLabel, TextId::BmpFolderLa
                                       TextId::BaseFolderLabel, TextId::TempFolderLabel};
 constexpr TextId kFirmLineCaptions[] = {TextId::FirmLine1Label, TextId::FirmLine2Label,
                                         TextId::FirmLine3Label};
-const char* const kFolderFallbacks[] = {"Catalogue folder (CDdrev):",
-                                        "Image folder in the catalogue folder (BMPS):",
-                                        "Base folder (BASE):", "Temporary folder (TEMP):"};
+const char* const kFolderFallbacks[] = {
+    "Catalogue folder (CDdrev):", "Image folder in the catalogue folder (BMPS):",
+    "Base folder (BASE):", "Temporary folder (TEMP):"};
 
 QString Key(const char* name) {
   return QString::fromLatin1(kSettingsKey) + QLatin1Char('/') + QString::fromLatin1(name);
@@ -38,8 +38,10 @@ TFormSettings::TFormSettings(QWidget* parent, bool first_start)
   setModal(true);
   auto* layout = new QVBoxLayout(this);
   if (first_start_) {
-    auto* intro = new QLabel(Text(TextId::NoSettingsYet, QStringLiteral(
-        "There are no settings yet. Choose the catalogue's folders and save them to start.")));
+    auto* intro = new QLabel(Text(
+        TextId::NoSettingsYet,
+        QStringLiteral(
+            "There are no settings yet. Choose the catalogue's folders and save them to start.")));
     intro->setWordWrap(true);
     layout->addWidget(intro);
   }
@@ -56,16 +58,17 @@ TFormSettings::TFormSettings(QWidget* parent, bool first_start)
             [this, folder] { FolderBtnClick(static_cast<Folder>(folder)); });
     row->addWidget(folder_edits_[folder]);
     row->addWidget(folder_buttons_[folder]);
-    form->addRow(Text(kFolderCaptions[folder], QString::fromLatin1(kFolderFallbacks[folder])),
-                 row);
+    form->addRow(Text(kFolderCaptions[folder], QString::fromLatin1(kFolderFallbacks[folder])), row);
   }
   for (int line = 0; line < 3; ++line) {
     firm_edits_[line] = new QLineEdit(this);
-    form->addRow(Text(kFirmLineCaptions[line], QStringLiteral("Firm address, line %1:").arg(line + 1)),
-                 firm_edits_[line]);
+    form->addRow(
+        Text(kFirmLineCaptions[line], QStringLiteral("Firm address, line %1:").arg(line + 1)),
+        firm_edits_[line]);
   }
   SprogCbo = new QComboBox(this);
-  SprogCbo->addItem(Text(TextId::Danish, QStringLiteral("Danish")), QString::fromLatin1(kLanguageDanish));
+  SprogCbo->addItem(Text(TextId::Danish, QStringLiteral("Danish")),
+                    QString::fromLatin1(kLanguageDanish));
   SprogCbo->addItem(Text(TextId::English, QStringLiteral("English")),
                     QString::fromLatin1(kLanguageEnglish));
   form->addRow(Text(TextId::LanguageLabel, QStringLiteral("Language:")), SprogCbo);
@@ -80,8 +83,10 @@ TFormSettings::TFormSettings(QWidget* parent, bool first_start)
   layout->addWidget(ProblemsLbl);
 
   Buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
-  Buttons->button(QDialogButtonBox::Save)->setText(Text(TextId::SaveAnswer, QStringLiteral("Save")));
-  Buttons->button(QDialogButtonBox::Cancel)->setText(Text(TextId::CancelAnswer, QStringLiteral("Cancel")));
+  Buttons->button(QDialogButtonBox::Save)
+      ->setText(Text(TextId::SaveAnswer, QStringLiteral("Save")));
+  Buttons->button(QDialogButtonBox::Cancel)
+      ->setText(Text(TextId::CancelAnswer, QStringLiteral("Cancel")));
   connect(Buttons, &QDialogButtonBox::accepted, this, &TFormSettings::GemBtnClick);
   connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(Buttons);
@@ -104,7 +109,8 @@ void TFormSettings::LoadValues() {
 
 FolderSettings TFormSettings::EnteredFolders() const {
   auto entered = [this](Folder folder) {
-    return WithTrailingSeparator(QDir::fromNativeSeparators(folder_edits_[folder]->text().trimmed()));
+    return WithTrailingSeparator(
+        QDir::fromNativeSeparators(folder_edits_[folder]->text().trimmed()));
   };
   FolderSettings folders;
   folders.CdFolder = entered(kCdFolder);
@@ -140,8 +146,9 @@ void TFormSettings::FolderBtnClick(Folder folder) {
 void TFormSettings::GemBtnClick() {
   const QStringList problems = CheckSettings(EnteredFolders(), EnteredLanguage());
   if (!problems.isEmpty()) {
-    ProblemsLbl->setText(Text(TextId::SettingsProblems, QStringLiteral("The settings cannot be saved:")) +
-                         QStringLiteral("\n") + problems.join(QLatin1Char('\n')));
+    ProblemsLbl->setText(
+        Text(TextId::SettingsProblems, QStringLiteral("The settings cannot be saved:")) +
+        QStringLiteral("\n") + problems.join(QLatin1Char('\n')));
     ProblemsLbl->show();
     return;
   }
@@ -172,16 +179,24 @@ bool TFormSettings::SaveValues() {
   store->setValue(Key(kLanguageKey), EnteredLanguage());
   store->sync();
   if (store->status() == QSettings::NoError) return true;
-  const QString reason = store->status() == QSettings::FormatError
-                             ? Text(TextId::FileMalformed, QStringLiteral("the file is malformed"))
-                             : Text(TextId::FileNotWritable, QStringLiteral("the file cannot be written"));
-  ShowMessage(MessageKind::Warning,
-              Text(TextId::SettingsNotSaved, QStringLiteral("The settings could not be saved to %1: %2"))
-                  .arg(QDir::toNativeSeparators(store->fileName()), reason));
+  const QString reason =
+      store->status() == QSettings::FormatError
+          ? Text(TextId::FileMalformed, QStringLiteral("the file is malformed"))
+          : Text(TextId::FileNotWritable, QStringLiteral("the file cannot be written"));
+  ShowMessage(
+      MessageKind::Warning,
+      Text(TextId::SettingsNotSaved, QStringLiteral("The settings could not be saved to %1: %2"))
+          .arg(QDir::toNativeSeparators(store->fileName()), reason));
   return false;
 }
 
-bool NoSettingsAnywhere() { return OpenSettingsStore()->allKeys().isEmpty(); }
+// The store of the user's settings also answers with the system-wide ones, where the
+// platform has them; only the program's own group counts.
+bool NoSettingsAnywhere() {
+  std::unique_ptr<QSettings> store = OpenSettingsStore();
+  store->beginGroup(QString::fromLatin1(kSettingsKey));
+  return store->allKeys().isEmpty();
+}
 
 bool RunFirstStartSettings() {
   // The texts of the window: a table in the working folder if there is one.
@@ -189,4 +204,3 @@ bool RunFirstStartSettings() {
   TFormSettings window(nullptr, true);
   return window.exec() == QDialog::Accepted;
 }
-

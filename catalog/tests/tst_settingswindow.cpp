@@ -14,16 +14,16 @@
 #include <QTest>
 #include <QTimer>
 
-#include "CatalogueFolder.h"
-#include "DemoBase.h"
 #include "CatalogSettings.h"
 #include "CatalogStartup.h"
+#include "CatalogueFolder.h"
+#include "DemoBase.h"
 #include "KvPrintUnit.h"
 #include "Messages.h"
 #include "SettingsCheck.h"
+#include "TestFiles.h"
 #include "TextTable.h"
 #include "UnitSettings.h"
-#include "TestFiles.h"
 
 class SettingsWindowTest : public QObject {
   Q_OBJECT
@@ -98,8 +98,9 @@ class SettingsWindowTest : public QObject {
     const QStringList problems = CheckSettings(window.EnteredFolders(), "da");
     QCOMPARE(problems.size(), 1);
     // The engine's reason: the folder holds no meta.dat.
-    QCOMPARE(problems[0], Text(TextId::BaseCannotOpen).arg(QDir::toNativeSeparators(empty.path() + '/'),
-                                        "ERROR_OpenMetaFile, -300"));
+    QCOMPARE(problems[0],
+             Text(TextId::BaseCannotOpen)
+                 .arg(QDir::toNativeSeparators(empty.path() + '/'), "ERROR_OpenMetaFile, -300"));
     QVERIFY(window.ProblemsLabel()->text().contains(problems[0]));
     QVERIFY(!QFile::exists(ini_));
     QVERIFY(messages_.isEmpty());
@@ -107,8 +108,9 @@ class SettingsWindowTest : public QObject {
 
     // A base folder that does not exist at all is named as such.
     window.FolderEdit(TFormSettings::kBaseFolder)->setText(cd_ + "no base");
-    QCOMPARE(CheckSettings(window.EnteredFolders(), "da"),
-             QStringList{Text(TextId::FolderMissing).arg(QDir::toNativeSeparators(cd_ + "no base/"))});
+    QCOMPARE(
+        CheckSettings(window.EnteredFolders(), "da"),
+        QStringList{Text(TextId::FolderMissing).arg(QDir::toNativeSeparators(cd_ + "no base/"))});
   }
 
   void aMissingImageIsNamed() {
@@ -117,7 +119,8 @@ class SettingsWindowTest : public QObject {
     Fill(window, base_->Path());
     window.GemBtnClick();
     QCOMPARE(CheckSettings(window.EnteredFolders(), "da"),
-             QStringList{Text(TextId::ImageMissing).arg(QDir::toNativeSeparators(cd_ + "bmp/LBlaa.bmp"))});
+             QStringList{
+                 Text(TextId::ImageMissing).arg(QDir::toNativeSeparators(cd_ + "bmp/LBlaa.bmp"))});
     QVERIFY(window.ProblemsLabel()->text().contains("LBlaa.bmp"));
     QVERIFY(!QFile::exists(ini_));
 
@@ -148,7 +151,8 @@ class SettingsWindowTest : public QObject {
     // The English table is looked for in "en".
     QVERIFY(QFile::remove(cd_ + "en/KV.dat"));
     QCOMPARE(CheckSettings(folders, "en"),
-             QStringList{Text(TextId::TextTableMissing).arg(QDir::toNativeSeparators(cd_ + "en/KV.dat"))});
+             QStringList{
+                 Text(TextId::TextTableMissing).arg(QDir::toNativeSeparators(cd_ + "en/KV.dat"))});
     // Only an unreadable discount-code file.
     for (const QString& name : QDir(cd_).entryList({"Rabattkod *.txt"})) QFile::remove(cd_ + name);
     QVERIFY(WriteWholeFile(cd_ + "Rabattkod Fejl.txt", "Rabatkode\r\nK1\t10\t20\r\n"));
@@ -202,6 +206,29 @@ class SettingsWindowTest : public QObject {
     });
     QVERIFY(!RunFirstStartSettings());
     QVERIFY(!QFile::exists(ini_));
+  }
+
+  // Without --settings the user's file is read with the system-wide one behind it: either
+  // one is enough for "settings exist", and values outside the program's group are not.
+  void theSystemWideFileCountsAsSettings() {
+    QTemporaryDir user, system;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, user.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, system.path());
+    SetSettingsFile(QString());
+    QVERIFY(NoSettingsAnywhere());
+    const QString system_file = system.filePath("Tremora/TremoraElectronic.ini");
+    {
+      QSettings other(system_file, QSettings::IniFormat);
+      other.setValue("Andet/Noget", "x");
+    }
+    QVERIFY(NoSettingsAnywhere());
+    {
+      QSettings settings(system_file, QSettings::IniFormat);
+      settings.setValue("Tremora Divuvera/CDdrev", cd_);
+    }
+    QVERIFY(!NoSettingsAnywhere());
+    QCOMPARE(ReadFolderSettings(*OpenSettingsStore()).CdFolder, cd_);
+    SetSettingsFile(ini_);
   }
 
   // A settings file without the catalogue folder is not "no settings": the start ends with
