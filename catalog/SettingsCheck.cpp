@@ -22,7 +22,8 @@ QString OpenBaseError(const QString& base_folder) {
   const QByteArray base = TLodexKV::ToEngineText(base_folder);
   const QByteArray temp_path = TLodexKV::ToEngineText(temp.path() + QLatin1Char('/'));
   const int32_t number = APIOpenBase(base.constData(), temp_path.constData(), 0);
-  if (number < 0) return TLodexKV::ErrorName(number) + QStringLiteral(", ") + QString::number(number);
+  if (number < 0)
+    return TLodexKV::ErrorName(number) + QStringLiteral(", ") + QString::number(number);
   APICloseBase(number);
   return QString();
 }
@@ -36,8 +37,7 @@ QString WithTrailingSeparator(const QString& folder) {
 
 QStringList CheckSettings(const FolderSettings& folders, const QString& language) {
   QStringList problems;
-  for (const QString& folder : {folders.CdFolder, folders.ImageFolder(),
-                                folders.BaseFolder}) {
+  for (const QString& folder : {folders.CdFolder, folders.ImageFolder(), folders.BaseFolder}) {
     if (!QFileInfo(folder).isDir()) {
       problems << Text(TextId::FolderMissing, QStringLiteral("The folder %1 does not exist."))
                       .arg(Native(folder.isEmpty() ? QStringLiteral("\"\"") : folder));
@@ -45,7 +45,8 @@ QStringList CheckSettings(const FolderSettings& folders, const QString& language
   }
   if (QFileInfo(folders.BaseFolder).isDir()) {
     if (const QString error = OpenBaseError(folders.BaseFolder); !error.isEmpty()) {
-      problems << Text(TextId::BaseCannotOpen, QStringLiteral("The base in %1 cannot be opened (%2)."))
+      problems << Text(TextId::BaseCannotOpen,
+                       QStringLiteral("The base in %1 cannot be opened (%2)."))
                       .arg(Native(folders.BaseFolder), error);
     }
   }
@@ -72,9 +73,10 @@ QStringList CheckSettings(const FolderSettings& folders, const QString& language
     }
   }
   if (!discount_file_loads) {
-    problems << Text(TextId::NoDiscountFile,
-                     QStringLiteral("No discount-code file (\"Rabattkod ... .txt\") in %1 can be read."))
-                    .arg(Native(folders.CdFolder.isEmpty() ? QStringLiteral("\"\"") : folders.CdFolder));
+    problems
+        << Text(TextId::NoDiscountFile,
+                QStringLiteral("No discount-code file (\"Rabattkod ... .txt\") in %1 can be read."))
+               .arg(Native(folders.CdFolder.isEmpty() ? QStringLiteral("\"\"") : folders.CdFolder));
   }
   return problems;
 }

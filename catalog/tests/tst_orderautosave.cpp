@@ -1,7 +1,6 @@
 // The order list kept on disk: a writer killed at random moments never leaves a partial
 // file, the list comes back at the next start, a damaged copy is kept aside, and ending the
 // program with a list in no file of the user's asks Save / Discard / Cancel.
-//
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,19 +10,20 @@
 #include <QRandomGenerator>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTest>
+#include <QThread>
 
 #include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "OrderAutosave.h"
-#include "OrderFile.h"
 #include "Cp1252.h"
 #include "DiscountCodes.h"
 #include "Messages.h"
 #include "NumberFormat.h"
+#include "OrderAutosave.h"
+#include "OrderFile.h"
+#include "TestFiles.h"
 #include "TextTable.h"
 #include "UnitOrder.h"
 #include "UnitTemplate.h"
@@ -41,8 +41,8 @@ std::vector<OrderFields> ListOf(int generation) {
   std::vector<OrderFields> lines;
   for (int i = 0; i < LinesOf(generation); ++i) {
     lines.push_back({QStringLiteral("Kabel; \"Ø\" %1").arg(i), QString::number(i % 999 + 1),
-                     QString::number(i), QString::number(generation), "5700000000001",
-                     "12,30", "11,07", "12,3", "A1"});
+                     QString::number(i), QString::number(generation), "5700000000001", "12,30",
+                     "11,07", "12,3", "A1"});
   }
   return lines;
 }
@@ -88,7 +88,8 @@ int RunWriter(const QString& folder, int ready) {
 }
 
 QByteArray TextTableBytes() {
-  const QMap<int, QString> texts = {{2, "Afslut"},  {54, "Vil du afslutte?"},
+  const QMap<int, QString> texts = {{2, "Afslut"},
+                                    {54, "Vil du afslutte?"},
                                     {66, "Filen er tom."},
                                     {180, "Hentet: %1 linier."},
                                     {181, "Ulæselig (%1), lagt til side som %2."},
@@ -97,14 +98,10 @@ QByteArray TextTableBytes() {
                                     {187, "Gemme?"}};
   QString table;
   for (int n = 0; n < 240; ++n) {
-    table += QString("%1 %2\r\n").arg(n, 3, 10, QChar('0')).arg(texts.value(n, QString("t%1").arg(n)));
+    table +=
+        QString("%1 %2\r\n").arg(n, 3, 10, QChar('0')).arg(texts.value(n, QString("t%1").arg(n)));
   }
   return ToCp1252(table);
-}
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -150,8 +147,9 @@ class OrderAutosaveTest : public QObject {
     // In memory where the system has it: a kill then never waits for the disk, so the test
     // gets its kills in time on a busy machine. The renaming that keeps the list whole is
     // the same on every file system.
-    QTemporaryDir memory(QDir("/dev/shm").exists() ? "/dev/shm/tst_orderautosave-XXXXXX"
-                                                   : QDir::tempPath() + "/tst_orderautosave-XXXXXX");
+    QTemporaryDir memory(QDir("/dev/shm").exists()
+                             ? "/dev/shm/tst_orderautosave-XXXXXX"
+                             : QDir::tempPath() + "/tst_orderautosave-XXXXXX");
     QVERIFY(memory.isValid());
     const QString folder = memory.path();
     const QString file = memory.filePath("Ordreliste.txt");
@@ -194,7 +192,8 @@ class OrderAutosaveTest : public QObject {
       QVERIFY(generation >= last);
       last = generation;
     }
-    QVERIFY2(kills >= 200, qPrintable(QString("%1 kills in %2 ms").arg(kills).arg(clock.elapsed())));
+    QVERIFY2(kills >= 200,
+             qPrintable(QString("%1 kills in %2 ms").arg(kills).arg(clock.elapsed())));
     // The writers got far: most kills landed while lists were being written.
     QVERIFY2(last > kills, qPrintable(QString("%1 lists in %2 kills").arg(last).arg(kills)));
     // Temporary files of interrupted writes go at the next start.
@@ -228,10 +227,10 @@ class OrderAutosaveTest : public QObject {
 
     // A mark is not part of the list: no write.
     const QDateTime before = QFileInfo(file).lastModified();
-    const QByteArray bytes = ReadAll(file);
+    const QByteArray bytes = FileBytes(file);
     model.ToggleMark(1);
     QTest::qWait(20);
-    QCOMPARE(ReadAll(file), bytes);
+    QCOMPARE(FileBytes(file), bytes);
     QCOMPARE(QFileInfo(file).lastModified(), before);
 
     model.DeleteMarked();  // a deletion
@@ -262,22 +261,18 @@ class OrderAutosaveTest : public QObject {
   void aDamagedFileIsKeptAsideAndTheListStartsEmpty() {
     const QString file = folder_.filePath("Ordreliste.txt");
     const QByteArray damaged = "Vare 1\t2\tT1\t10\r\nhalf a li";
-    {
-      QFile out(file);
-      QVERIFY(out.open(QIODevice::WriteOnly));
-      out.write(damaged);
-    }
+    QVERIFY(WriteWholeFile(file, damaged));
     TFormOrder window;
     window.StartAutosave(folder_.path());
     QCOMPARE(window.OrderLineCount(), 0);
     QVERIFY(!QFile::exists(file));
-    const QStringList aside =
-        QDir(folder_.path()).entryList({"Ordreliste 2*.txt"}, QDir::Files);
+    const QStringList aside = QDir(folder_.path()).entryList({"Ordreliste 2*.txt"}, QDir::Files);
     QCOMPARE(aside.size(), 1);
     QVERIFY(aside[0].contains(QDate::currentDate().toString("yyyy-MM-dd")));
-    QCOMPARE(ReadAll(folder_.filePath(aside[0])), damaged);
+    QCOMPARE(FileBytes(folder_.filePath(aside[0])), damaged);
     QCOMPARE(messages_.size(), 1);
-    QVERIFY2(messages_[0].startsWith("Ulæselig (linie 1), lagt til side som "), qPrintable(messages_[0]));
+    QVERIFY2(messages_[0].startsWith("Ulæselig (linie 1), lagt til side som "),
+             qPrintable(messages_[0]));
     QVERIFY(messages_[0].contains(aside[0]));
 
     // The new list is kept in the usual place again; the damaged copy stays.
@@ -329,8 +324,8 @@ class OrderAutosaveTest : public QObject {
     const QString saved = folder_.filePath("ordre.txt");
     window.SetFileChooser([&](QFileDialog::AcceptMode) { return choose_file ? saved : QString(); });
     window.StartAutosave(folder_.path());
-    SetUnsavedWorkGuard({[&] { return window.HasUnsavedList(); },
-                         [&] { return window.ResolveUnsavedList(); }});
+    SetUnsavedWorkGuard(
+        {[&] { return window.HasUnsavedList(); }, [&] { return window.ResolveUnsavedList(); }});
     window.show();
     window.AddOrderLine("Vare 1", "1", "T1", "", "", "2", "");
     QTRY_VERIFY(QFile::exists(folder_.filePath("Ordreliste.txt")));
@@ -366,8 +361,8 @@ class OrderAutosaveTest : public QObject {
     TFormOrder window;
     SetApplicationMainWindow(&window);
     window.StartAutosave(folder_.path());
-    SetUnsavedWorkGuard({[&] { return window.HasUnsavedList(); },
-                         [&] { return window.ResolveUnsavedList(); }});
+    SetUnsavedWorkGuard(
+        {[&] { return window.HasUnsavedList(); }, [&] { return window.ResolveUnsavedList(); }});
     window.show();
     QVERIFY(!window.HasUnsavedList());  // an empty list loses nothing
     window.AddOrderLine("Vare 1", "1", "T1", "", "", "2", "");

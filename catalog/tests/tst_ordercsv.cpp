@@ -9,10 +9,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "OrderCsv.h"
 #include "Cp1252.h"
 #include "Messages.h"
 #include "NumberFormat.h"
+#include "OrderCsv.h"
 #include "TextTable.h"
 #include "UnitOrder.h"
 
@@ -87,8 +87,8 @@ class OrderCsvTest : public QObject {
     QVERIFY2(ExportOrderCsv(path, Headings(), lines, &error), qPrintable(error));
     const QList<QStringList> rows = ReadWithPython(path);
     QCOMPARE(rows.size(), 5);
-    QCOMPARE(rows[0], (QStringList{"Varetekst", "Antal", "Typenr.", "El.nr.", "EAN", "Brutto",
-                                   "Netto"}));
+    QCOMPARE(rows[0],
+             (QStringList{"Varetekst", "Antal", "Typenr.", "El.nr.", "EAN", "Brutto", "Netto"}));
     QCOMPARE(rows[1], (QStringList{"Kabel; 3G1,5", "2", "TN 1", "10 20 30", "5701234567890",
                                    "24,60", "22,14"}));
     QCOMPARE(rows[2][0], QString("Stik \"Schuko\" hvid"));
@@ -107,7 +107,9 @@ class OrderCsvTest : public QObject {
 
   void bytesOfTheFile() {
     const QByteArray csv = FormatOrderCsv(Headings(), {Line("Dåse", "1", "x", "")});
-    QVERIFY(csv.startsWith("\xEF\xBB\xBF" "Varetekst;Antal;"));
+    QVERIFY(
+        csv.startsWith("\xEF\xBB\xBF"
+                       "Varetekst;Antal;"));
     QVERIFY(csv.contains("D\xC3\xA5se;1;TN 1;10 20 30;5701234567890;x;\r\n"));
     QVERIFY(csv.endsWith("\r\n"));
     QCOMPARE(csv.count('\n'), 2);
@@ -124,10 +126,12 @@ class OrderCsvTest : public QObject {
     QVERIFY(window.CsvExportAction());
     window.CsvExportAction()->trigger();
     QVERIFY(messages_.isEmpty());
-    QCOMPARE(window.StatusText(), QString("Eksporteret til %1.").arg(QDir::toNativeSeparators(path)));
+    QCOMPARE(window.StatusText(),
+             QString("Eksporteret til %1.").arg(QDir::toNativeSeparators(path)));
     const QList<QStringList> rows = ReadWithPython(path);
     QCOMPARE(rows.size(), 2);
-    QCOMPARE(rows[1], (QStringList{"Stik; \"hvid\" Ø", "3", "TN1", "10", "570", "36,90", "36,90"}));
+    QCOMPARE(rows[1],
+             (QStringList{"Stik; \"hvid\" Ø", "3", "TN1", "10", "570", "36,90", "36,90"}));
   }
 
   void aFailedExportNamesTheFileAndTheReasonAndKeepsTheOldFile() {
