@@ -10,7 +10,6 @@
 
 #include "encoding.h"
 #include "substitute.h"
-#include "format/charfreq.h"
 #include "format/files.h"
 #include "format/coding.h"
 #include "format/data.h"
@@ -22,8 +21,10 @@
 #include "format/wordfreq.h"
 #include "meta_writer.h"
 #include "out_file.h"
+#include "parallel.h"
 #include "product_table.h"
 #include "record_coder.h"
+#include "record_writer.h"
 #include "sort_writer.h"
 #include "textkeys.h"
 #include "word_index_writer.h"
@@ -61,28 +62,6 @@ std::string NumberWord(std::string_view s) {
   for (char c : s)
     if (!IsBlank(c)) out.push_back(c);
   return out;
-}
-
-// The build uses at most two threads: the machines it runs on are small and shared.
-unsigned Workers() { return std::clamp(std::thread::hardware_concurrency(), 1u, 2u); }
-
-// Runs task(0) .. task(count - 1) on the workers; task 0 runs on the calling thread.
-template <class Task>
-void ParallelFor(size_t count, Task&& task) {
-  std::atomic<size_t> next{1};
-  auto worker = [&] {
-    for (size_t t = next++; t < count; t = next++) task(t);
-  };
-  std::vector<std::thread> threads;
-  for (unsigned w = 1; w < Workers() && w < count; ++w) threads.emplace_back(worker);
-  if (count > 0) task(0);
-  worker();
-  for (std::thread& t : threads) t.join();
-}
-
-// Bit ranges [first, last) of part p of parts.
-std::pair<uint32_t, uint32_t> Range(uint32_t n, size_t p, size_t parts) {
-  return {static_cast<uint32_t>(uint64_t{n} * p / parts), static_cast<uint32_t>(uint64_t{n} * (p + 1) / parts)};
 }
 
 KeyNormaliser NormaliserFor(const SearchFieldSpec& f) {
@@ -231,12 +210,18 @@ std::string BaseBuilder::CellPlace(uint32_t row, int slot) const {
   return "line " + std::to_string(row_line_[row]) + ": column \"" + header_utf8_[slot_column_[slot]] + "\"";
 }
 
+bool BaseBuilder::StopAsked() const {
+  return options_.stop && options_.stop->load(std::memory_order_relaxed);
+}
+
 bool BaseBuilder::Stopped(std::string* error) const {
-  if (options_.stop && options_.stop->load(std::memory_order_relaxed)) {
-    *error = "interrupted";
-    return true;
-  }
-  return false;
+  if (!StopAsked()) return false;
+  *error = "interrupted";
+  return true;
+}
+
+bool BaseBuilder::Stopped(BuildError* error) const {
+  return StopAsked() && !Fail(error, kExitInterrupted, "interrupted");
 }
 
 void BaseBuilder::Phase(const std::string& name, uint64_t total) const {
@@ -254,7 +239,7 @@ void BaseBuilder::Tick(uint64_t done) const {
 // ---------------------------------------------------------------------------------
 // Writing
 
-bool BaseBuilder::Write(const std::string& dir, BuildSummary* summary, std::string* error) {
+bool BaseBuilder::Write(const std::string& dir, BuildSummary* summary, BuildError* error) {
   const auto started = std::chrono::steady_clock::now();
   const uint32_t n = rows();
 
@@ -274,7 +259,7 @@ bool BaseBuilder::Write(const std::string& dir, BuildSummary* summary, std::stri
       !WriteWordIndex(dir, summary, error) || !WriteMeta(dir, error))
     return false;
 
-  for (const std::string& name : fmt::kBaseFiles) {
+  for (const char* name : fmt::kBaseFiles) {
     std::error_code ec;
     const uint64_t size = fs::file_size(fs::path(dir) / name, ec);
     summary->files.push_back({name, ec ? 0 : size});
@@ -286,143 +271,28 @@ bool BaseBuilder::Write(const std::string& dir, BuildSummary* summary, std::stri
   return true;
 }
 
-bool BaseBuilder::WriteRecords(const std::string& dir, BuildSummary* summary, std::string* error) {
-  const uint32_t n = rows();
-  // Zero-run coded records, all in one arena.
-  Phase("coding records", n);
-  std::string coded;
-  coded.reserve(arena_.size() + n);
-  std::vector<uint64_t> coded_at(static_cast<size_t>(n) + 1, 0);
-  std::string record;
-  size_t longest_record = 0, longest_coded = 0;
-  for (uint32_t bit = 0; bit < n; ++bit) {
-    record.clear();
+bool BaseBuilder::WriteRecords(const std::string& dir, BuildSummary* summary, BuildError* error) {
+  const auto record = [&](uint32_t bit, std::string* out) {
     for (int slot : data_slot_) {
-      record.append(Cell(bit_row_[bit], slot));
-      record.push_back('\0');
+      out->append(Cell(bit_row_[bit], slot));
+      out->push_back('\0');
     }
-    summary->record_bytes += record.size();
-    longest_record = std::max(longest_record, record.size());
-    coded_at[bit] = coded.size();
-    ZeroRunEncode(record, coded);
-    longest_coded = std::max<size_t>(longest_coded, coded.size() - coded_at[bit]);
-    Tick(bit);
-  }
-  coded_at[n] = coded.size();
-  auto coded_record = [&](uint32_t bit) {
-    return std::string_view(coded).substr(coded_at[bit], coded_at[bit + 1] - coded_at[bit]);
   };
-  if (Stopped(error)) return false;
-
-  // Phrases from a sample, counted over everything, then the code.
-  Phase("choosing phrases", n);
-  PhraseChooser chooser;
-  const uint32_t stride = std::max<uint32_t>(1, n / 40000);
-  for (uint32_t bit = 0; bit < n; bit += stride) chooser.AddSample(coded_record(bit));
-  std::vector<std::string> phrases = chooser.Choose(std::min<size_t>(options_.max_phrases, fmt::kMaxWordfreqEntries));
-  std::vector<uint64_t> usage(kByteSymbols + phrases.size(), 0);
-  {
-    const PhraseTrie trie(phrases);
-    const size_t parts = Workers();
-    std::vector<std::vector<uint64_t>> counted(parts, usage);
-    ParallelFor(parts, [&](size_t p) {
-      const auto [first, last] = Range(n, p, parts);
-      for (uint32_t bit = first; bit < last; ++bit) {
-        CountGreedy(trie, coded_record(bit), counted[p]);
-        if (p == 0) Tick(bit * parts);
-      }
-    });
-    for (const auto& c : counted)
-      for (size_t s = 0; s < usage.size(); ++s) usage[s] += c[s];
-  }
-  phrases = KeepUsedPhrases(phrases, usage, 2);
-  RecordModel model;
-  if (!RecordModel::Build(phrases, usage, &model)) {
-    *error = "the record code cannot be built: " + HuffmanStatusText(model.code.status, model.code.max_length);
+  const WriteHooks hooks{[&](const std::string& name, uint64_t total) { Phase(name, total); },
+                         [&](uint64_t done) { Tick(done); }, [&] { return StopAsked(); }};
+  RecordsWritten written;
+  if (!WriteRecordFiles(dir, rows(), record, arena_.size(), options_.max_phrases, hooks, &written, error))
     return false;
-  }
-  if (Stopped(error)) return false;
-
-  // Records in bit order, mapping.dat alongside.
-  Phase("writing records", n);
-  OutFile data, mapping;
-  if (!data.Open(dir + "/" + fmt::kDataFile, error) ||
-      !mapping.Open(dir + "/" + fmt::kMappingFile, error))
-    return false;
-  pointer_.assign(n, 0);
-  const size_t parts = Workers();
-  std::vector<std::string> stored(parts);
-  std::vector<std::vector<uint32_t>> stored_length(parts);
-  ParallelFor(parts, [&](size_t p) {
-    RecordEncoder encoder(model);
-    const auto [first, last] = Range(n, p, parts);
-    for (uint32_t bit = first; bit < last; ++bit) {
-      const size_t before = stored[p].size();
-      encoder.Encode(coded_record(bit), stored[p]);
-      stored_length[p].push_back(static_cast<uint32_t>(stored[p].size() - before));
-      if (p == 0) Tick(bit * parts);
-    }
-  });
-  if (Stopped(error)) return false;
-  size_t longest_stored = 0, last_stored = 0;
-  uint8_t entry[fmt::kMappingEntryBytes];
-  uint32_t bit = 0;
-  for (size_t p = 0; p < parts; ++p) {
-    size_t at = 0;
-    for (uint32_t length : stored_length[p]) {
-      if (data.offset() > fmt::kMaxRecordPointer) {
-        *error = "data.dat would pass 2 GiB; record pointers must stay 31-bit";
-        return false;
-      }
-      pointer_[bit] = static_cast<uint32_t>(data.offset());
-      data.Append(std::string_view(stored[p]).substr(at, length));
-      at += length;
-      summary->stored_bytes += length;
-      longest_stored = std::max<size_t>(longest_stored, length);
-      last_stored = length;
-      fmt::EncodeFixed32(entry, pointer_[bit]);
-      mapping.Append(entry, sizeof entry);
-      ++bit;
-    }
-    stored[p].clear();
-    stored[p].shrink_to_fit();
-  }
-
-  // Every record decodes whole when R covers its stored, zero-run coded and decoded
-  // forms and D = R (see format/data.h).
-  const size_t r = std::max({longest_record, longest_coded, longest_stored, size_t{1}});
-  if (r > (size_t{1} << 30)) {
-    *error = "a record of " + std::to_string(r) + " bytes is too long to store";
-    return false;
-  }
-  read_bytes_ = decode_bytes_ = static_cast<int32_t>(r);
-  summary->read_bytes = summary->decode_bytes = read_bytes_;
-  // No read of R bytes at a record pointer may come up short.
-  data.AppendZeros(n == 0 ? r : r - last_stored);
-  if (!data.Close(error) || !mapping.Close(error)) return false;
-  coded.clear();
-  coded.shrink_to_fit();
-
-  // The weights the engine rebuilds the code from.
-  OutFile charfreq, wordfreq;
-  if (!charfreq.Open(dir + "/" + fmt::kCharfreqFile, error) ||
-      !wordfreq.Open(dir + "/" + fmt::kWordfreqFile, error))
-    return false;
-  std::string bytes;
-  for (int b = 0; b < fmt::kCharfreqEntries; ++b) fmt::PutFixed32(bytes, static_cast<uint32_t>(model.charfreq[b]));
-  charfreq.Append(bytes);
-  bytes.clear();
-  for (const Phrase& p : model.phrases) {
-    fmt::PutFixed32(bytes, static_cast<uint32_t>(p.count));
-    bytes.append(p.text);
-    bytes.push_back('\0');
-  }
-  wordfreq.Append(bytes);
-  summary->phrases = model.phrases.size();
-  return charfreq.Close(error) && wordfreq.Close(error);
+  pointer_ = std::move(written.pointers);
+  read_bytes_ = decode_bytes_ = written.read_bytes;
+  summary->read_bytes = summary->decode_bytes = written.read_bytes;
+  summary->record_bytes = written.record_bytes;
+  summary->stored_bytes = written.stored_bytes;
+  summary->phrases = written.phrases;
+  return true;
 }
 
-bool BaseBuilder::WriteSortFields(const std::string& dir, std::string* error) {
+bool BaseBuilder::WriteSortFields(const std::string& dir, BuildError* error) {
   const uint32_t n = rows();
   OutFile sort;
   if (!sort.Open(dir + "/" + fmt::kSortFile, error)) return false;
@@ -432,8 +302,7 @@ bool BaseBuilder::WriteSortFields(const std::string& dir, std::string* error) {
     const int slot = sort_slot_[f];
     Phase("sorting " + Windows1252ToUtf8(def.name), n);
     if (sort.offset() > 0xFFFFFFFFu) {
-      *error = "sort.dat would pass 4 GiB";
-      return false;
+      return Fail(error, kExitInput, "sort.dat would pass 4 GiB");
     }
     sort_offset_.push_back(static_cast<uint32_t>(sort.offset()));
 
@@ -445,9 +314,8 @@ bool BaseBuilder::WriteSortFields(const std::string& dir, std::string* error) {
         if (value.empty()) continue;
         int i = 0, d = 0;
         if (!ParseNumber(NumberWord(value), &i, &d)) {
-          *error = CellPlace(bit_row_[bit], slot) + ": \"" + Windows1252ToUtf8(value) +
-                   "\" is not a number (sort field \"" + Windows1252ToUtf8(def.name) + "\" is numeric)";
-          return false;
+          return Fail(error, kExitInput, CellPlace(bit_row_[bit], slot) + ": \"" + Windows1252ToUtf8(value) +
+                   "\" is not a number (sort field \"" + Windows1252ToUtf8(def.name) + "\" is numeric)");
         }
         widest_int = std::max(widest_int, i);
         widest_frac = std::max(widest_frac, d);
@@ -526,7 +394,7 @@ bool BaseBuilder::CollectWords(size_t field, FieldWords* out, bool report) const
   return true;
 }
 
-bool BaseBuilder::WriteWordIndex(const std::string& dir, BuildSummary* summary, std::string* error) {
+bool BaseBuilder::WriteWordIndex(const std::string& dir, BuildSummary* summary, BuildError* error) {
   const uint32_t n = rows();
   OutFile index1, index2, post;
   if (!index1.Open(dir + "/" + fmt::kIndex1File, error) || !index2.Open(dir + "/" + fmt::kIndex2File, error) ||
@@ -544,15 +412,15 @@ bool BaseBuilder::WriteWordIndex(const std::string& dir, BuildSummary* summary, 
     ParallelFor(count, [&](size_t k) { CollectWords(first + k, &batch[k], k == 0); });
     for (size_t k = 0; k < count; ++k) {
       if (!batch[k].error.empty()) {
-        *error = batch[k].error;
-        return false;
+        return Fail(error, StopAsked() ? kExitInterrupted : kExitInput, batch[k].error);
       }
       const SearchFieldSpec& def = schema_.search_fields[first + k];
       const int block_words = options_.block_words > 0 ? options_.block_words
                               : schema_.block_words > 0 ? schema_.block_words
                                                         : DefaultBlockWords(batch[k].sorted.size());
       uint32_t offset = 0;
-      if (!writer.AddField(batch[k].sorted, block_words, &offset, error)) return false;
+      std::string why;
+      if (!writer.AddField(batch[k].sorted, block_words, &offset, &why)) return Fail(error, kExitInput, why);
       index1_offset_.push_back(offset);
       summary->search_fields.push_back(
           {def.number, def.name, static_cast<uint32_t>(batch[k].words.size()), batch[k].postings});
@@ -562,7 +430,7 @@ bool BaseBuilder::WriteWordIndex(const std::string& dir, BuildSummary* summary, 
   return index1.Close(error) && index2.Close(error) && post.Close(error);
 }
 
-bool BaseBuilder::WriteMeta(const std::string& dir, std::string* error) {
+bool BaseBuilder::WriteMeta(const std::string& dir, BuildError* error) {
   OutFile meta;
   if (!meta.Open(dir + "/" + fmt::kMetaFile, error)) return false;
   meta.Append(MetaBytes(schema_, table_count_, read_bytes_, decode_bytes_, index1_offset_, sort_offset_));

@@ -1,7 +1,8 @@
 // Building a base: product rows in, the nine files out. BaseBuilder keeps the rows'
-// needed cells in one arena, then writes the records (data.dat, mapping.dat and the
-// code in charfreq.dat and wordfreq.dat), the sort runs (sort.dat), the word index
-// (index1.dat, index2.dat, post.dat) and last the schema (meta.dat).
+// needed cells in one arena, then writes the records (record_writer.h: data.dat,
+// mapping.dat and the code in charfreq.dat and wordfreq.dat), the sort runs
+// (sort_writer.h: sort.dat), the word index (word_index_writer.h: index1.dat,
+// index2.dat, post.dat) and last the schema (meta_writer.h: meta.dat).
 #pragma once
 
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "build_error.h"
 #include "build_schema.h"
 #include "product_table.h"
 #include "progress.h"
@@ -75,17 +77,19 @@ class BaseBuilder {
   uint32_t rows() const { return static_cast<uint32_t>(row_offset_.size()); }
 
   // Writes the nine files into the existing directory dir.
-  bool Write(const std::string& dir, BuildSummary* summary, std::string* error);
+  bool Write(const std::string& dir, BuildSummary* summary, BuildError* error);
 
  private:
   std::string_view Cell(uint32_t row, int slot) const;
   std::string CellPlace(uint32_t row, int slot) const;  // "line N: column "X"" for messages
-  bool Stopped(std::string* error) const;
+  bool StopAsked() const;
+  bool Stopped(std::string* error) const;  // sets "interrupted" when the stop was asked
+  bool Stopped(BuildError* error) const;
   void Phase(const std::string& name, uint64_t total) const;
   void Tick(uint64_t done) const;
 
-  bool WriteRecords(const std::string& dir, BuildSummary* summary, std::string* error);
-  bool WriteSortFields(const std::string& dir, std::string* error);
+  bool WriteRecords(const std::string& dir, BuildSummary* summary, BuildError* error);
+  bool WriteSortFields(const std::string& dir, BuildError* error);
   // One search field's words in key order, or the error that stopped collecting them.
   struct FieldWords {
     std::vector<IndexWord> words;
@@ -94,8 +98,8 @@ class BaseBuilder {
     std::string error;
   };
   bool CollectWords(size_t field, FieldWords* out, bool report) const;
-  bool WriteWordIndex(const std::string& dir, BuildSummary* summary, std::string* error);
-  bool WriteMeta(const std::string& dir, std::string* error);
+  bool WriteWordIndex(const std::string& dir, BuildSummary* summary, BuildError* error);
+  bool WriteMeta(const std::string& dir, BuildError* error);
 
   const BuildSchema& schema_;
   BuildOptions options_;

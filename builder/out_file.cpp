@@ -13,12 +13,11 @@ OutFile::~OutFile() {
   if (file_) std::fclose(file_);
 }
 
-bool OutFile::Open(const std::string& path, std::string* error) {
+bool OutFile::Open(const std::string& path, BuildError* error) {
   path_ = path;
   file_ = std::fopen(path.c_str(), "wb");
   if (!file_) {
-    *error = path + ": cannot create: " + std::strerror(errno);
-    return false;
+    return Fail(error, kExitOutput, path + ": cannot create: " + std::strerror(errno));
   }
   std::setvbuf(file_, nullptr, _IOFBF, kBufferBytes);
   return true;
@@ -43,7 +42,7 @@ void OutFile::AppendZeros(size_t n) {
   }
 }
 
-bool OutFile::Close(std::string* error) {
+bool OutFile::Close(BuildError* error) {
   if (in_memory_) return true;
   if (!file_) return false;
   const int saved = errno;
@@ -51,8 +50,7 @@ bool OutFile::Close(std::string* error) {
   if (std::fclose(file_) != 0) failed_ = true;
   file_ = nullptr;
   if (failed_) {
-    *error = path_ + ": write failed: " + std::strerror(errno ? errno : saved);
-    return false;
+    return Fail(error, kExitOutput, path_ + ": write failed: " + std::strerror(errno ? errno : saved));
   }
   return true;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "build_error.h"
+
 namespace lodex::build {
 
 class OutFile {
@@ -17,8 +19,8 @@ class OutFile {
   OutFile(const OutFile&) = delete;
   OutFile& operator=(const OutFile&) = delete;
 
-  // Creates path for writing; false with a message when it cannot be created.
-  bool Open(const std::string& path, std::string* error);
+  // Creates path for writing; false with an output error when it cannot be created.
+  bool Open(const std::string& path, BuildError* error);
   // Keeps everything in memory instead (see memory()).
   void OpenInMemory() { in_memory_ = true; }
 
@@ -27,8 +29,8 @@ class OutFile {
   void AppendZeros(size_t n);
   uint64_t offset() const { return offset_; }
 
-  // Flushes and closes; false with a message when any write failed.
-  bool Close(std::string* error);
+  // Flushes and closes; false with an output error when any write failed.
+  bool Close(BuildError* error);
   const std::string& memory() const { return memory_; }
 
  private:

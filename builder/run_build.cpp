@@ -121,20 +121,19 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
   umask(mask);
   chmod(temp_template.c_str(), 0777 & ~mask);
   bool written = false;
+  BuildError build_error;
   try {
-    written = builder.Write(temp.string(), summary, error);
+    written = builder.Write(temp.string(), summary, &build_error);
   } catch (...) {  // out of memory, above all: leave no work directory behind
     RemoveBaseDir(temp);
     throw;
   }
   if (!written) {
     RemoveBaseDir(temp);
+    *error = build_error.message;
     if (error->rfind("line ", 0) == 0) *error = request.table_path + ": " + *error;
     if (request.options.stop && request.options.stop->load()) return kExitInterrupted;
-    return error->find("cannot create") != std::string::npos ||
-                   error->find("write failed") != std::string::npos
-               ? kExitOutput
-               : kExitInput;
+    return build_error.code;
   }
   summary->phases.insert(summary->phases.begin(), {"reading table", read_seconds});
   summary->seconds += read_seconds;

@@ -5,17 +5,9 @@
 #include <string>
 
 #include "base_builder.h"
+#include "build_error.h"
 
 namespace lodex::build {
-
-// Exit codes of lodex-build.
-enum ExitCode : int {
-  kExitOk = 0,
-  kExitInput = 1,       // the schema or the product table is wrong or cannot be stored
-  kExitUsage = 2,       // wrong command line
-  kExitOutput = 3,      // the base cannot be written where asked
-  kExitInterrupted = 130,
-};
 
 struct BuildRequest {
   std::string schema_path;

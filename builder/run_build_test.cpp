@@ -99,6 +99,33 @@ TEST(RunBuild, BuildsReplacesAndLeavesNothingBehindOnFailure) {
   EXPECT_EQ(RunBuild(request, &summary, &error), kExitOutput);
 }
 
+// The exit code comes with the failure, whatever its message says: a cell that reads
+// like a file error is still the table's fault, and a file that cannot be created is
+// an output error.
+TEST(RunBuild, ExitCodesComeFromTheFailureNotFromItsMessage) {
+  TempDir dir;
+  WriteFile(dir / "schema.json", R"({"tables": ["A"],
+    "data_fields": [{"number": 1, "name": "Tekst"}],
+    "search_fields": [{"number": 2, "name": "Pris", "column": "Pris", "kind": "numeric",
+                       "int_digits": 5, "frac_digits": 2, "words": "value"}]})");
+  WriteFile(dir / "prices.tsv", "Tekst\tPris\nfoo\t12\nbar\tcannot create\n");
+  BuildRequest request{dir / "schema.json", dir / "prices.tsv", dir / "base", {}};
+  BuildSummary summary;
+  std::string error;
+  EXPECT_EQ(RunBuild(request, &summary, &error), kExitInput) << error;
+  EXPECT_NE(error.find("is not a number"), std::string::npos) << error;
+
+  BuildSchema schema;
+  ASSERT_TRUE(ParseSchema(kSchema, &schema, &error)) << error;
+  BaseBuilder builder(schema, BuildOptions());
+  ASSERT_TRUE(builder.SetHeader({"Tekst"}, &error)) << error;
+  ASSERT_TRUE(builder.AddRow(2, {"foo"}, &error)) << error;
+  BuildError failure;
+  EXPECT_FALSE(builder.Write(dir / "missing", &summary, &failure));
+  EXPECT_EQ(failure.code, kExitOutput);
+  EXPECT_NE(failure.message.find("cannot create"), std::string::npos) << failure.message;
+}
+
 TEST(RunBuild, CommandLineExitCodesAndMessages) {
   TempDir dir;
   WriteFile(dir / "schema.json", kSchema);

@@ -41,7 +41,8 @@ inline std::string BuildFromText(const std::string& schema_json, const std::stri
     return row_error.empty() ? error : row_error;
   std::filesystem::create_directories(dir);
   BuildSummary local;
-  if (!builder.Write(dir, summary ? summary : &local, &error)) return error;
+  BuildError build_error;
+  if (!builder.Write(dir, summary ? summary : &local, &build_error)) return build_error.message;
   return "";
 }
 

@@ -4,7 +4,7 @@
 // lowers the weight of its bytes by its count, and byte weights of 0 or less become 1.
 // A writer therefore stores here the byte counts *before* phrases were taken out.
 //
-// Reader: engine/codec.cpp (OpenRecordCodec). Writer: builder/base_builder.cpp, from the
+// Reader: engine/codec.cpp (OpenRecordCodec). Writer: builder/record_writer.cpp, from the
 // weights of builder/record_coder.cpp.
 #pragma once
 

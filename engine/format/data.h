@@ -35,7 +35,7 @@
 // pointers stay below 2^31 so that they pass as 32-bit signed integers.
 //
 // Reader: engine/store.cpp reads a record's bytes, engine/codec.cpp decodes them. Writer:
-// builder/base_builder.cpp, coded by builder/record_coder.cpp.
+// builder/record_writer.cpp, coded by builder/record_coder.cpp.
 #pragma once
 
 #include <cstdint>

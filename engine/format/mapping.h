@@ -5,7 +5,7 @@
 //
 // The file holds exactly total-record-count entries.
 //
-// Reader: engine/store.cpp. Writer: builder/base_builder.cpp.
+// Reader: engine/store.cpp. Writer: builder/record_writer.cpp.
 #pragma once
 
 #include <cstdint>

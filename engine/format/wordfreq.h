@@ -8,7 +8,7 @@
 // The file ends where fewer than 4 bytes remain for a count. At most kMaxWordfreqEntries
 // entries; readers stop safely at a text longer than 255 bytes or cut off before its 0.
 //
-// Reader: engine/codec.cpp (OpenRecordCodec). Writer: builder/base_builder.cpp, phrases
+// Reader: engine/codec.cpp (OpenRecordCodec). Writer: builder/record_writer.cpp, phrases
 // chosen by builder/record_coder.cpp.
 #pragma once
 
