@@ -1,5 +1,4 @@
-// The word index bytes the builder writes, read back with a minimal walker that
-// follows the layouts of format/index1.h, index2.h and post.h.
+// The word index bytes the builder writes, read back with the engine's reader.
 #include "word_index_writer.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +6,9 @@
 #include "format/coding.h"
 #include "format/index2.h"
 #include "format/post.h"
+#include "postings.h"
+#include "testing/word_index_fixture.h"
+#include "wordindex.h"
 
 namespace lodex::build {
 namespace {
@@ -24,47 +26,23 @@ const uint8_t* U8(const std::string& s, size_t at = 0) {
   return reinterpret_cast<const uint8_t*>(s.data()) + at;
 }
 
-// Walks every block of the run index1[begin, end) and decodes words and postings.
-std::vector<WalkedWord> Walk(const std::string& index1, const std::string& index2, const std::string& post,
-                             size_t begin, size_t end, uint32_t total) {
+// The words of one field as the engine reads them back, with their postings.
+std::vector<WalkedWord> ReadBack(const lodex::testing::IndexImages& images, int field, uint32_t total) {
+  lodex::testing::LoadedIndex loaded(images, total);
+  EXPECT_TRUE(loaded.exact_end()) << "index1.dat ends with the last directory entry";
   std::vector<WalkedWord> out;
-  size_t pos = begin;
-  uint64_t expected_post = UINT64_MAX;
-  while (pos < end) {
-    const size_t nul = index1.find('\0', pos);
-    const std::string first(index1, pos, nul - pos);
-    const uint32_t block = fmt::DecodeFixed32(U8(index1, nul + 1));
-    pos = nul + 1 + 4;
-    const uint32_t n = fmt::DecodeFixed32(U8(index2, block + fmt::kBlockWordCountOffset));
-    uint64_t at_post = fmt::DecodeFixed32(U8(index2, block + fmt::kBlockPostOffset));
-    if (expected_post != UINT64_MAX) EXPECT_EQ(at_post, expected_post) << "postings are one stretch";
-    size_t at = block + fmt::kBlockHeaderBytes;
-    for (uint32_t k = 0; k < n; ++k) {
-      WalkedWord w;
-      const uint8_t code = U8(index2)[at++];
-      if (code != fmt::kNoPrefix)
-        w.text.assign(index2, block + fmt::kPrefixTableOffset + fmt::PrefixSlot(code) * fmt::kPrefixSlotBytes,
-                      fmt::PrefixLength(code));
-      const uint8_t len = U8(index2)[at++];
-      w.text.append(index2, at, len);
-      at += len;
-      const int used = fmt::GetVarint32(U8(index2, at), 4, &w.count);
-      EXPECT_GT(used, 0);
-      at += used;
-      if (k == 0) EXPECT_EQ(w.text, first) << "directory entry names the block's first word";
-      if (fmt::UsesBitmapForm(w.count, total)) {
-        EXPECT_GE(U8(post)[at_post], fmt::kBitmapMarker);
-        for (uint32_t r = 0; r < total; ++r)
-          if (U8(post, at_post + 1)[r / 8] & (0x80 >> (r % 8))) w.postings.push_back(r);
-      } else {
-        for (uint32_t i = 0; i < w.count; ++i) w.postings.push_back(fmt::DecodeRecordNumber(U8(post, at_post + 3 * i)));
-      }
-      at_post += fmt::PostingBytes(w.count, total);
-      out.push_back(std::move(w));
-    }
-    EXPECT_EQ(fmt::DecodeFixed32(U8(index2, block)), at - block) << "block length";
-    expected_post = at_post;
-  }
+  WordIterator it;
+  if (!it.First(loaded.index, field)) return out;
+  do {
+    WalkedWord w;
+    w.text = std::string(it.word().view());
+    w.count = it.word().posting_count;
+    std::vector<uint8_t> bitmap(fmt::BitmapBytes(total));
+    LoadPostings(loaded.index.post, loaded.index.shape, it.posting_offset(), w.count,
+                 /*replace=*/true, bitmap.data());
+    w.postings = lodex::testing::BitsOf(bitmap, total);
+    out.push_back(std::move(w));
+  } while (it.Advance(1) == 1);
   return out;
 }
 
@@ -110,14 +88,15 @@ TEST(WordIndexWriter, FieldsRoundTripAcrossBlocksInBothPostingForms) {
   const std::string& i2 = m.index2.memory();
   const std::string& po = m.post.memory();
 
-  const auto walked_a = Walk(i1, i2, po, off_a, off_b, total);
+  const lodex::testing::IndexImages images{i1, i2, po, {off_a, off_b}};
+  const auto walked_a = ReadBack(images, 0, total);
   ASSERT_EQ(walked_a.size(), a.size());
   for (size_t k = 0; k < a.size(); ++k) {
     EXPECT_EQ(walked_a[k].text, a[k].stored);
     EXPECT_EQ(walked_a[k].count, a[k].postings.size());
     EXPECT_EQ(walked_a[k].postings, a[k].postings);
   }
-  const auto walked_b = Walk(i1, i2, po, off_b, i1.size(), total);
+  const auto walked_b = ReadBack(images, 1, total);
   ASSERT_EQ(walked_b.size(), 1u);
   EXPECT_EQ(walked_b[0].text, "ØRE");
   EXPECT_EQ(walked_b[0].postings, (std::vector<uint32_t>{0, 2399}));
