@@ -431,9 +431,23 @@ bool BaseBuilder::WriteWordIndex(const std::string& dir, BuildSummary* summary, 
 }
 
 bool BaseBuilder::WriteMeta(const std::string& dir, BuildError* error) {
+  MetaContents contents;
+  for (size_t t = 0; t < schema_.tables.size(); ++t) contents.tables.push_back({schema_.tables[t], table_count_[t]});
+  for (const DataFieldSpec& f : schema_.data_fields)
+    contents.data.push_back({f.number, f.name, f.Flags(), 0, f.length, f.table_map});
+  for (size_t i = 0; i < schema_.search_fields.size(); ++i) {
+    const SearchFieldSpec& f = schema_.search_fields[i];
+    contents.search.push_back({f.number, f.name, f.Flags(), index1_offset_[i], f.LengthWord(), f.table_map});
+  }
+  for (size_t i = 0; i < schema_.sort_fields.size(); ++i) {
+    const SortFieldSpec& f = schema_.sort_fields[i];
+    contents.sort.push_back({f.number, f.name, f.Flags(), sort_offset_[i], f.length, f.table_map});
+  }
+  contents.read_bytes = read_bytes_;
+  contents.decode_bytes = decode_bytes_;
   OutFile meta;
   if (!meta.Open(dir + "/" + fmt::kMetaFile, error)) return false;
-  meta.Append(MetaBytes(schema_, table_count_, read_bytes_, decode_bytes_, index1_offset_, sort_offset_));
+  meta.Append(MetaBytes(contents));
   return meta.Close(error);
 }
 

@@ -9,33 +9,10 @@
 
 #include "format/coding.h"
 #include "format/sort.h"
+#include "record_coder.h"
 #include "testing/test_base_files.h"
 
 namespace lodex::testing {
-
-// Zero-run coding: runs of zeros as escapes, 0xFF escaped.
-inline std::string ZeroRunCode(const std::string& in) {
-  std::string out;
-  for (size_t i = 0; i < in.size();) {
-    const unsigned char c = static_cast<unsigned char>(in[i]);
-    if (c == 0) {
-      size_t run = 1;
-      while (i + run < in.size() && in[i + run] == 0 && run < 255) ++run;
-      if (run == 1) {
-        out.push_back('\0');
-      } else {
-        out.push_back(static_cast<char>(0xFF));
-        out.push_back(static_cast<char>(run - 1));
-      }
-      i += run;
-    } else {
-      out.push_back(static_cast<char>(c));
-      if (c == 0xFF) out.push_back('\0');
-      ++i;
-    }
-  }
-  return out;
-}
 
 struct RecordBaseSpec {
   std::vector<uint32_t> tables;                  // record count per table
@@ -102,7 +79,7 @@ inline WrittenBase WriteRecordBase(const std::string& dir, const RecordBaseSpec&
     for (const std::string& f : fields) decoded += f + '\0';
     out.pointers.push_back(static_cast<uint32_t>(data.size()));
     format::PutFixed32(mapping, out.pointers.back());
-    data += ZeroRunCode(decoded);
+    build::ZeroRunEncode(decoded, data);
   }
   data.append(static_cast<size_t>(def.read_bytes), '\0');
   size_t at = 0;

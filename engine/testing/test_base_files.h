@@ -14,65 +14,21 @@
 #include <vector>
 
 #include "format/files.h"
+#include "meta_writer.h"
 #include "testing/temp_dir.h"
 
 namespace lodex::testing {
 
-struct MetaField {
-  uint16_t number = 0;
-  std::string name;
-  uint32_t flags = 0;
-  uint32_t offset = 0;  // search and sort fields only
-  uint32_t length = 0;
-  std::array<uint32_t, 8> map{};
-};
-
-struct MetaTable {
-  std::string name;
-  uint32_t records = 0;
-};
-
-// The contents of a meta.dat, with the counts taken from the lists.
-struct MetaContents {
-  std::vector<MetaTable> tables;
-  std::vector<MetaField> data, search, sort;
-  int32_t read_bytes = 64;
-  int32_t decode_bytes = 64;
-  int32_t version = 2;
-
-  std::string Bytes() const {
-    std::string out;
-    auto u32 = [&out](uint32_t v) {
-      for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
-    };
-    auto text = [&out](const std::string& s) { out += s; out += '\0'; };
-    auto fields = [&](const std::vector<MetaField>& list, bool with_offset) {
-      for (const MetaField& f : list) {
-        out += static_cast<char>(f.number & 0xFF);
-        out += static_cast<char>(f.number >> 8);
-        text(f.name);
-        u32(f.flags);
-        if (with_offset) u32(f.offset);
-        u32(f.length);
-        for (uint32_t w : f.map) u32(w);
-      }
-    };
-    u32(static_cast<uint32_t>(data.size()));
-    u32(static_cast<uint32_t>(search.size()));
-    u32(static_cast<uint32_t>(sort.size()));
-    u32(static_cast<uint32_t>(tables.size()));
-    u32(static_cast<uint32_t>(read_bytes));
-    u32(static_cast<uint32_t>(decode_bytes));
-    for (const MetaTable& t : tables) {
-      text(t.name);
-      u32(t.records);
-    }
-    fields(data, false);
-    fields(search, true);
-    fields(sort, true);
-    u32(static_cast<uint32_t>(version));
-    return out;
+// meta.dat contents, written by the builder's writer; the tests' bases default to
+// 64 record bytes.
+using build::MetaField;
+using build::MetaTable;
+struct MetaContents : build::MetaContents {
+  MetaContents() {
+    read_bytes = 64;
+    decode_bytes = 64;
   }
+  std::string Bytes() const { return build::MetaBytes(*this); }
 };
 
 // A small catalogue-like schema: two tables, three data fields, two search fields, one

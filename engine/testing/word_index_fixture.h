@@ -1,5 +1,6 @@
 // Test support: writes a small word index (index1.dat, index2.dat, post.dat images) for
-// given fields and words into temporary files and loads it into a WordIndex.
+// given fields and words with the builder's writer, into temporary files, and loads it
+// into a WordIndex.
 #pragma once
 
 #include <cstdio>
@@ -7,10 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "format/coding.h"
-#include "format/index2.h"
-#include "format/post.h"
 #include "textkeys.h"
+#include "word_index_writer.h"
 #include "wordindex.h"
 
 namespace lodex::testing {
@@ -26,64 +25,29 @@ struct IndexImages {
   std::vector<uint32_t> field_starts;
 };
 
-// Blocks of block_words words; each block's prefix slot 0 holds its first word's first
-// 8 bytes and words that share a beginning with it use it.
+// Written by the builder's writer, in blocks of block_words words.
 inline IndexImages WriteIndex(const std::vector<std::vector<IndexWord>>& fields,
                               uint32_t total_records, uint32_t block_words = 4) {
+  build::OutFile index1, index2, post;
+  index1.OpenInMemory();
+  index2.OpenInMemory();
+  post.OpenInMemory();
+  build::WordIndexWriter writer(total_records, &index1, &index2, &post);
   IndexImages out;
   for (const auto& words : fields) {
-    out.field_starts.push_back(static_cast<uint32_t>(out.index1.size()));
-    for (size_t first = 0; first < words.size(); first += block_words) {
-      const size_t n = std::min<size_t>(block_words, words.size() - first);
-      const uint32_t block_at = static_cast<uint32_t>(out.index2.size());
-      out.index1 += words[first].text;
-      out.index1.push_back('\0');
-      format::PutFixed32(out.index1, block_at);
-
-      std::string block;
-      format::PutFixed32(block, 0);
-      format::PutFixed32(block, static_cast<uint32_t>(n));
-      format::PutFixed32(block, static_cast<uint32_t>(out.post.size()));
-      std::string prefixes(256, '\0');
-      const std::string& lead = words[first].text;
-      prefixes.replace(0, std::min<size_t>(8, lead.size()), lead.substr(0, 8));
-      block += prefixes;
-      for (size_t w = first; w < first + n; ++w) {
-        const std::string& text = words[w].text;
-        size_t shared = 0;
-        while (shared < 8 && shared < text.size() && shared < lead.size() &&
-               text[shared] == lead[shared]) {
-          ++shared;
-        }
-        if (shared > 0) {
-          block.push_back(static_cast<char>(format::MakePrefixCode(0, static_cast<int>(shared))));
-        } else {
-          block.push_back(static_cast<char>(format::kNoPrefix));
-        }
-        block.push_back(static_cast<char>(text.size() - shared));
-        block += text.substr(shared);
-        const uint32_t count = static_cast<uint32_t>(words[w].records.size());
-        format::PutVarint32(block, count);
-
-        if (format::UsesBitmapForm(count, total_records)) {
-          std::string bitmap(format::BitmapBytes(total_records), '\0');
-          for (uint32_t r : words[w].records) bitmap[r >> 3] |= static_cast<char>(0x80 >> (r & 7));
-          out.post.push_back(static_cast<char>(format::kBitmapMarker));
-          out.post += bitmap;
-        } else {
-          for (uint32_t r : words[w].records) {
-            uint8_t b[3];
-            format::EncodeRecordNumber(b, r);
-            out.post.append(reinterpret_cast<const char*>(b), 3);
-          }
-        }
-      }
-      format::EncodeFixed32(reinterpret_cast<uint8_t*>(block.data()),
-                            static_cast<uint32_t>(block.size()));
-      out.index2 += block;
-    }
+    std::vector<build::IndexWord> stored;
+    for (const IndexWord& w : words) stored.push_back({w.text, w.records});
+    std::vector<const build::IndexWord*> in_order;
+    for (const build::IndexWord& w : stored) in_order.push_back(&w);
+    uint32_t start = 0;
+    std::string error;
+    writer.AddField(in_order, static_cast<int>(block_words), &start, &error);
+    out.field_starts.push_back(start);
   }
-  out.index2.append(format::kIndex2TailPadding, '\0');
+  writer.Finish();
+  out.index1 = index1.memory();
+  out.index2 = index2.memory();
+  out.post = post.memory();
   return out;
 }
 
