@@ -23,6 +23,7 @@ namespace {
 using lodex::testing::BaseFileNames;
 
 struct Template {
+  lodex::testing::TempDir root;  // kept for the whole run
   std::string base_dir, temp_dir;
   std::vector<std::string> files;  // in BaseFileNames order
 };
@@ -30,9 +31,8 @@ struct Template {
 const Template& TheTemplate() {
   static Template* t = [] {
     auto* tpl = new Template;
-    const auto* root = new lodex::testing::TempDir;  // kept for the whole run
-    tpl->base_dir = root->Sub("base");
-    tpl->temp_dir = root->Sub("temp");
+    tpl->base_dir = tpl->root.Sub("base");
+    tpl->temp_dir = tpl->root.Sub("temp");
     lodex::testing::RecordBaseSpec def = lodex::testing::NumberedBase({40, 0, 25});
     def.data_numbers = {100, 120, 140};
     def.read_bytes = 24;

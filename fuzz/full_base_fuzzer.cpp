@@ -14,15 +14,15 @@
 namespace {
 
 struct Dirs {
+  lodex::testing::TempDir root;  // kept for the whole run
   std::string base, temp;
 };
 
 const Dirs& TheDirs() {
   static Dirs* d = [] {
     auto* dirs = new Dirs;
-    const auto* root = new lodex::testing::TempDir;  // kept for the whole run
-    dirs->base = root->Sub("base");
-    dirs->temp = root->Sub("temp");
+    dirs->base = dirs->root.Sub("base");
+    dirs->temp = dirs->root.Sub("temp");
     return dirs;
   }();
   return *d;
