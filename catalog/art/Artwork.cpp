@@ -275,6 +275,40 @@ void SkinPrototype(TButtonExGraphics& prototype, int height, int captionYAdjust)
   prototype.SetFocusRectShown(false);
 }
 
+QImage AppIcon(int size) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  // A navy tile with the logo strip's gradient and its yellow rule, the emblem on top.
+  const QRectF tile = QRectF(0, 0, size, size).adjusted(size / 32.0, size / 32.0,
+                                                        -size / 32.0, -size / 32.0);
+  QLinearGradient down(tile.topLeft(), tile.bottomLeft());
+  down.setColorAt(0, kBlue);
+  down.setColorAt(1, kNavy);
+  p.setPen(Qt::NoPen);
+  p.setBrush(down);
+  p.drawRoundedRect(tile, size / 6.0, size / 6.0);
+  p.fillRect(QRectF(tile.left() + size / 8.0, tile.bottom() - size / 7.0,
+                    tile.width() - size / 4.0, std::max(1.0, size / 24.0)),
+             kYellow);
+  Emblem(p, tile.center() - QPointF(0, size / 22.0), size * 0.32);
+  return image;
+}
+
+bool WriteIconFiles(const QString& themeFolder, const QString& name, QString* error) {
+  for (int size : kIconSizes) {
+    const QString folder =
+        QDir(themeFolder).filePath(QStringLiteral("%1x%1/apps").arg(size));
+    const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
+    if (!QDir().mkpath(folder) || !AppIcon(size).save(path, "PNG")) {
+      if (error) *error = path;
+      return false;
+    }
+  }
+  return true;
+}
+
 bool WriteImageFiles(const QString& folder, QString* error) {
   if (!QDir().mkpath(folder)) {
     if (error) *error = folder;

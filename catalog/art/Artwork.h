@@ -19,6 +19,7 @@ QImage RowMedium();      // MBlaa: odd grid rows
 QImage MarkIcon();       // Dok: a marked hit
 QImage MarkIconMinus();  // Dok_minus: a marked order line
 QImage AboutPicture();   // 319 x 233: the about box
+QImage AppIcon(int size);  // size x size, transparent corners: the program's icon
 
 enum class ButtonLook { Up, Down, Disabled };
 inline constexpr int kButtonEndWidth = 12;
@@ -34,5 +35,13 @@ void SkinPrototype(TButtonExGraphics& prototype, int height, int captionYAdjust 
 // Writes the six catalogue images and "infobox_kv.bmp" into folder. On failure answers
 // false with the failing path in *error.
 bool WriteImageFiles(const QString& folder, QString* error);
+
+// The sizes the program's icon is drawn at for an icon theme.
+inline constexpr int kIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+
+// Writes the program's icon into an icon theme folder (e.g. share/icons/hicolor) as
+// SIZExSIZE/apps/<name>.png for every size of kIconSizes. On failure answers false with
+// the failing path in *error.
+bool WriteIconFiles(const QString& themeFolder, const QString& name, QString* error);
 
 }  // namespace art
