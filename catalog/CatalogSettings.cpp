@@ -30,6 +30,10 @@ std::unique_ptr<QSettings> OpenSettingsStore() {
   return std::make_unique<QSettings>(QStringLiteral("HKEY_CLASSES_ROOT"),
                                      QSettings::NativeFormat);
 #else
+  // The user's file (~/.config/Tremora/TremoraElectronic.ini) with the system-wide one
+  // (/etc/xdg/Tremora/TremoraElectronic.ini, the package's defaults) as fallback: a
+  // value missing from the user's file is read from the system's, and every write goes
+  // to the user's file.
   return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
                                      QStringLiteral("Tremora"),
                                      QStringLiteral("TremoraElectronic"));

@@ -1,7 +1,8 @@
 // The program's settings: the four folder values and the firm address lines of the
 // printout, all in the group "Tremora Divuvera" of one settings store. The store is the
-// file given with --settings, else the platform's own (the registry on Windows, an INI
-// file in the user's config folder).
+// file given with --settings, else the platform's own (the registry on Windows; on other
+// systems the user's INI file, with the system-wide one as fallback for each value the
+// user's file lacks).
 #pragma once
 
 #include <QString>

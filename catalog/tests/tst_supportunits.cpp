@@ -256,6 +256,46 @@ class TestSupportUnits : public QObject {
     SetSettingsFile(QString());
   }
 
+  // Without --settings the user's file is read first and the system-wide one (the
+  // package's, in /etc/xdg) for every value the user's file lacks; writes go to the
+  // user's file only. A file named with --settings is read alone.
+  void userSettingsOverrideTheSystemSettingsValueByValue() {
+    QTemporaryDir user, system;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, user.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, system.path());
+    QVERIFY(QDir().mkpath(user.filePath("Tremora")) && QDir().mkpath(system.filePath("Tremora")));
+    const QString systemIni = system.filePath("Tremora/TremoraElectronic.ini");
+    QVERIFY(WriteWholeFile(systemIni,
+                           "[Tremora Divuvera]\nCDdrev=\"/usr/share/cat/\"\nBMPS=bmp/\n"
+                           "BASE=/usr/share/cat/base/\nTEMP=/tmp/\nFirmaFax=Fax 1\n"));
+    QVERIFY(WriteWholeFile(user.filePath("Tremora/TremoraElectronic.ini"),
+                           "[Tremora Divuvera]\nCDdrev=\"/home/me/cat/\"\n"));
+
+    FolderSettings folders = ReadFolderSettings(*OpenSettingsStore());
+    QCOMPARE(folders.CdFolder, QStringLiteral("/home/me/cat/"));
+    QCOMPARE(folders.BmpFolder, QStringLiteral("bmp/"));
+    QCOMPARE(folders.BaseFolder, QStringLiteral("/usr/share/cat/base/"));
+    QCOMPARE(folders.TempFolder, QStringLiteral("/tmp/"));
+    QCOMPARE(ReadFirmAddress(*OpenSettingsStore()).at(2), QStringLiteral("Fax 1"));
+
+    {
+      std::unique_ptr<QSettings> store = OpenSettingsStore();
+      store->setValue(QStringLiteral("Tremora Divuvera/BASE"), QStringLiteral("/home/me/base/"));
+    }
+    QCOMPARE(ReadFolderSettings(*OpenSettingsStore()).BaseFolder, QStringLiteral("/home/me/base/"));
+    QSettings systemStore(systemIni, QSettings::IniFormat);
+    QCOMPARE(systemStore.value("Tremora Divuvera/BASE").toString(),
+             QStringLiteral("/usr/share/cat/base/"));
+
+    const QString named = user.filePath("named.ini");
+    QVERIFY(WriteWholeFile(named, "[Tremora Divuvera]\nCDdrev=/named/\n"));
+    SetSettingsFile(named);
+    folders = ReadFolderSettings(*OpenSettingsStore());
+    SetSettingsFile(QString());
+    QCOMPARE(folders.CdFolder, QStringLiteral("/named/"));
+    QCOMPARE(folders.BaseFolder, QString());
+  }
+
   // Every shipped discount-code file loads and knows every code of the demo catalogue.
   void shippedDiscountFilesCoverTheDemoCodes() {
     QFile codesFile(QStringLiteral(CATALOG_DATA_DIR "/../../builder/demo_discount_codes.txt"));
