@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
           libsqlite3-dev zlib1g-dev ccache nlohmann-json3-dev python3 qt6-base-dev libxcb1-dev
-          libgl1-mesa-dev poppler-utils xvfb fonts-liberation2 libicu-dev)
+          libgl1-mesa-dev poppler-utils xvfb fonts-liberation2 libicu-dev
+          dpkg-dev file lintian desktop-file-utils appstream man-db pkgconf)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

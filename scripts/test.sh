@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: unit tests, the conformance suite, and the
-# engine's tests again under AddressSanitizer + UndefinedBehaviorSanitizer and
-# ThreadSanitizer. Installs missing Debian packages first.
+# Builds everything and runs every test: unit tests, the conformance suite, the Debian
+# package's checks (lintian, install, purge: root or sudo), and the engine's tests again
+# under AddressSanitizer + UndefinedBehaviorSanitizer and ThreadSanitizer. Installs
+# missing Debian packages first.
 #
 # Environment (all optional):
 #   LODEX_BUILD_ROOT   build directory prefix (default "build"; also <prefix>-asan, -tsan)
@@ -18,7 +19,13 @@ shared=${LODEX_CONFORMANCE:-$root/../shared/conformance}
 scripts/install-deps.sh
 
 launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  # Paths below the checkout are hashed relative to the build folder and the build
+  # folder itself is left out of the hash, so the package build (scripts/package.sh)
+  # reuses the main build's objects.
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root} CCACHE_NOHASHDIR=true
+fi
 
 echo "== build"
 cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
@@ -33,6 +40,10 @@ families=$(grep -v '^#' tests/conformance-families.txt 2>/dev/null | tr -d ' \n'
 filter=(); [ -n "$families" ] && filter=(--filter "$families")
 python3 "$shared/runner.py" --lib "$out/engine/libLodex32.so" --suite "$shared/suite" \
   --jobs "$jobs" "${filter[@]}" "${exclude[@]}"
+
+echo "== Debian package"
+scripts/package.sh
+scripts/check-package.sh
 
 echo "== engine tests under ASan + UBSan"
 cmake -S . -B "$out-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLODEX_BUILD_CATALOG=OFF \
