@@ -60,7 +60,7 @@ extern "C" LODEX_API int32_t APISearch(int32_t session) {
       return ERROR_BadField;
     }
 
-    BoundedLock<std::timed_mutex> lock(base.search_lock);
+    BoundedLock<TimedMutex> lock(base.search_lock);
     if (!lock.owns()) return ERROR_BadOperationScene;
     PollEscape();  // only presses from now on count
 

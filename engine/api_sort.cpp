@@ -66,7 +66,7 @@ extern "C" LODEX_API int32_t APICancelSort(int32_t session) {
   return 0;
 }
 
-extern "C" LODEX_API int32_t APIUncancelSort(int32_t session) {
+extern "C" LODEX_API_DECORATED int32_t APIUncancelSort(int32_t session) {
   SessionRef ref = FindSession(session);
   if (ref.error) return ref.error;
   ref.session->sort.order_mode = kSortedListOrder;
@@ -116,8 +116,10 @@ extern "C" LODEX_API int32_t APIUnSortBitmap(int32_t session, int32_t slot32) {
           const bool ok = lock.owns() && ReadListEntry(s, b, k, e) == 0;
           if (ok) last_record = e.record;
           if (!ok || e.record >= nbits) {
-            std::fprintf(stderr, "UnSortBitmap: ERROR!: session : %i - hit : %i - newBit : %i\n",
-                         s.number, static_cast<int>(k), static_cast<int>(last_record));
+            char text[96];
+            std::snprintf(text, sizeof text, "ERROR!: session : %i - hit : %i - newBit : %i",
+                          s.number, static_cast<int>(k), static_cast<int>(last_record));
+            ShowFaultMessage("UnSortBitmap", text);
             break;
           }
           SetBitAt(result.data(), e.record);

@@ -8,6 +8,7 @@
 
 #include "codec.h"
 #include "fileset.h"
+#include "platform.h"
 #include "schema.h"
 #include "wordindex.h"
 
@@ -32,8 +33,8 @@ struct Base {
 
   // Held for a whole search (let go briefly during long scans) and for each record
   // fetch. Every wait is bounded; see platform.h.
-  std::timed_mutex search_lock;
-  std::timed_mutex fetch_lock;
+  TimedMutex search_lock;
+  TimedMutex fetch_lock;
 };
 
 }  // namespace lodex

@@ -1,5 +1,6 @@
 // The few operating-system services the engine needs, in portable form: locks with
-// bounded waits, the host's Escape-key probe and path joining.
+// bounded waits, the Escape-key probe, the fault message and path joining. What differs
+// between systems lives in platform_posix.cpp and platform_windows.cpp.
 #pragma once
 
 #include <algorithm>
@@ -13,6 +14,36 @@ namespace lodex {
 
 // Every wait for an engine lock gives up after this long.
 inline constexpr std::chrono::milliseconds kLockWait{30000};
+
+#if defined(_WIN32)
+// A Windows kernel mutex (CreateMutexA). Its owner may take it again (each take needs
+// its own unlock), and WaitForSingleObject bounds a wait by a relative time, so the
+// bound holds whatever happens to the wall clock.
+class KernelMutex {
+ public:
+  KernelMutex();
+  ~KernelMutex();
+  KernelMutex(const KernelMutex&) = delete;
+  KernelMutex& operator=(const KernelMutex&) = delete;
+
+  void lock();
+  bool try_lock() { return Wait(0); }
+  template <class Rep, class Period>
+  bool try_lock_for(std::chrono::duration<Rep, Period> wait) {
+    return Wait(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
+  }
+  void unlock();
+
+ private:
+  bool Wait(int64_t ms);
+  void* handle_;
+};
+using TimedMutex = KernelMutex;
+using RecursiveTimedMutex = KernelMutex;
+#else
+using TimedMutex = std::timed_mutex;
+using RecursiveTimedMutex = std::recursive_timed_mutex;
+#endif
 
 // Takes m, waiting at most `wait`. True when m is now held.
 template <class Mutex>
@@ -54,14 +85,32 @@ class BoundedLock {
   bool owned_;
 };
 
-// Installs the host's Escape probe (LodexSetEscapeProbe); null removes it.
+// Installs the host's Escape probe (LodexSetEscapeProbe); null removes it, and the
+// system's own (DefaultEscapeProbe) answers again.
 void SetEscapeProbe(int32_t (*probe)(void));
 
-// Asks the host whether Escape was pressed since the previous call (0 when no probe
-// is installed).
+// Asks whether Escape was pressed since the previous call: the probe the host installed
+// with LodexSetEscapeProbe, or else the system's own (DefaultEscapeProbe).
 int32_t PollEscape();
 
-// dir + '/' + name.
+// The keyboard's Escape key on Windows (down, or pressed since the previous poll); always
+// 0 elsewhere, where the engine has no keyboard of its own.
+int32_t DefaultEscapeProbe();
+
+// Tells the user about a fault the operation survives: a message box without owner on
+// Windows, a line "caption: text" on standard error elsewhere. Tests divert it with
+// SetFaultMessageHook (nullptr restores the system's way).
+void ShowFaultMessage(const char* caption, const char* text);
+void SetFaultMessageHook(void (*hook)(const char* caption, const char* text));
+void ShowSystemFaultMessage(const char* caption, const char* text);
+
+#if defined(_WIN32)
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// dir + kPathSeparator + name.
 std::string JoinPath(const std::string& dir, const std::string& name);
 
 }  // namespace lodex

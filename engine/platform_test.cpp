@@ -11,7 +11,7 @@ namespace lodex {
 namespace {
 
 TEST(LockWithin, ThreadWaitingOnAHeldLockGivesUpAfterTheBound) {
-  std::timed_mutex m;
+  TimedMutex m;
   std::atomic<bool> held{false}, release{false};
   std::thread owner([&] {
     m.lock();
@@ -32,7 +32,7 @@ TEST(LockWithin, ThreadWaitingOnAHeldLockGivesUpAfterTheBound) {
 }
 
 TEST(BoundedLock, ThreadsTakeTurnsThroughUnlockAndRelock) {
-  std::timed_mutex m;
+  TimedMutex m;
   int counter = 0;
   auto work = [&] {
     BoundedLock lock(m);
@@ -53,17 +53,49 @@ TEST(BoundedLock, ThreadsTakeTurnsThroughUnlockAndRelock) {
 }
 
 TEST(BoundedLock, RecursiveRegistryLockCanBeTakenAgainByItsOwner) {
-  std::recursive_timed_mutex m;
+  RecursiveTimedMutex m;
   BoundedLock outer(m);
   BoundedLock inner(m);
   EXPECT_TRUE(outer.owns());
   EXPECT_TRUE(inner.owns());
 }
 
+#if defined(_WIN32)
+TEST(Platform, JoinPathUsesBackslash) {
+  EXPECT_EQ(JoinPath("C:\\data\\base", "meta.dat"), "C:\\data\\base\\meta.dat");
+  EXPECT_EQ(JoinPath("", "meta.dat"), "\\meta.dat");
+}
+
+TEST(LockWithin, KernelMutexOwnerTakesItAgainAndOthersWait) {
+  // Unlike std::timed_mutex, a kernel mutex is its owner's to take again; the search
+  // and fetch locks rely on nobody taking them twice, not on that failing.
+  TimedMutex m;
+  ASSERT_TRUE(LockWithin(m, std::chrono::milliseconds(0)));
+  ASSERT_TRUE(LockWithin(m, std::chrono::milliseconds(0)));
+  m.unlock();
+  bool other = true;
+  std::thread([&] { other = LockWithin(m, std::chrono::milliseconds(20)); }).join();
+  EXPECT_FALSE(other);  // still held once
+  m.unlock();
+  std::thread([&] {
+    other = LockWithin(m, std::chrono::milliseconds(20));
+    if (other) m.unlock();
+  }).join();
+  EXPECT_TRUE(other);
+}
+#else
 TEST(Platform, JoinPathUsesSlash) {
   EXPECT_EQ(JoinPath("/data/base", "meta.dat"), "/data/base/meta.dat");
   EXPECT_EQ(JoinPath("", "meta.dat"), "/meta.dat");
 }
+
+TEST(Platform, FaultMessageGoesToStandardError) {
+  ::testing::internal::CaptureStderr();
+  ShowFaultMessage("UnSortBitmap", "ERROR!: session : 1 - hit : 2 - newBit : 3");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "UnSortBitmap: ERROR!: session : 1 - hit : 2 - newBit : 3\n");
+}
+#endif
 
 int32_t PressedOnce() {
   static int calls = 0;

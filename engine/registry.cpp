@@ -13,7 +13,7 @@ namespace {
 // Both registries and both counters, guarded by one re-entrant lock. Lookups walk the
 // lists linearly; numbers are unique among live entries because the counters only grow.
 struct Registry {
-  std::recursive_timed_mutex lock;
+  RecursiveTimedMutex lock;
   std::vector<std::shared_ptr<Base>> bases;
   std::vector<std::shared_ptr<Session>> sessions;
   int32_t next_base = 0;

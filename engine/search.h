@@ -74,7 +74,7 @@ struct TermScope {
   int reverse_field = -1;
   bool exact = true;
   const std::atomic<uint8_t>* cancelled = nullptr;
-  BoundedLock<std::timed_mutex>* lock = nullptr;  // let go every 100 000 words
+  BoundedLock<TimedMutex>* lock = nullptr;  // let go every 100 000 words
 };
 
 // Evaluates one term into scratch (the index's bitmap size). Answers 0, -401 when a
