@@ -19,11 +19,21 @@
 #if defined(_WIN32)
 #  if defined(LODEX32_BUILDING)
 #    define LODEX_API __declspec(dllexport)
+#  elif defined(LODEX32_STATIC)  /* linked with the static lodex_engine */
+#    define LODEX_API
 #  else
 #    define LODEX_API __declspec(dllimport)
 #  endif
 #else
 #  define LODEX_API __attribute__((visibility("default")))
+#endif
+
+/* APIUncancelSort: on Windows only Lodex32.def exports it, under its decorated name, so
+   Windows callers bind it by that name (GetProcAddress). */
+#if defined(_WIN32)
+#  define LODEX_API_DECORATED
+#else
+#  define LODEX_API_DECORATED LODEX_API
 #endif
 
 #ifdef __cplusplus
@@ -157,7 +167,7 @@ LODEX_API int32_t APISortConditions(int32_t session, int32_t sort_field_number, 
 LODEX_API int32_t APISort(int32_t session);
 LODEX_API int32_t APIUnSortBitmap(int32_t session, int32_t slot);
 LODEX_API int32_t APICancelSort(int32_t session);
-LODEX_API int32_t APIUncancelSort(int32_t session);
+LODEX_API_DECORATED int32_t APIUncancelSort(int32_t session);
 
 #ifdef __cplusplus
 }

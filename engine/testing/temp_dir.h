@@ -2,11 +2,10 @@
 // temporary directory and whole-file reads and writes.
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -16,8 +15,16 @@ namespace lodex::testing {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lodex-test-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
+    // create_directory answers false when the name is taken, so a fresh name is ours.
+    const std::filesystem::path root = std::filesystem::temp_directory_path();
+    std::random_device random;
+    for (;;) {
+      std::filesystem::path dir = root / ("lodex-test-" + std::to_string(random()));
+      if (std::filesystem::create_directory(dir)) {
+        path_ = dir.string();
+        return;
+      }
+    }
   }
   ~TempDir() {
     std::error_code ec;
