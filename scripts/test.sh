@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: unit tests, the conformance suite, the Debian
-# package's checks (lintian, install, purge: root or sudo), and the engine's tests again
-# under AddressSanitizer + UndefinedBehaviorSanitizer and ThreadSanitizer. Installs
-# missing Debian packages first.
+# package's checks (lintian, install, purge: root or sudo), the engine built for Windows
+# and tested under Wine, and the engine's tests again under AddressSanitizer +
+# UndefinedBehaviorSanitizer and ThreadSanitizer. Installs missing Debian packages first.
 #
 # Environment (all optional):
 #   LODEX_BUILD_ROOT   build directory prefix (default "build"; also <prefix>-asan, -tsan)
 #   LODEX_CONFORMANCE  the conformance suite's folder (default ../shared/conformance)
 #   LODEX_JOBS         parallel build and test jobs (default: number of processors)
 #   LODEX_FUZZ_SECONDS how long each fuzz target runs (default 30; 0 skips fuzzing)
+#   LODEX_WINDOWS      0 skips the Windows build under Wine (scripts/test-windows.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -44,6 +45,14 @@ python3 "$shared/runner.py" --lib "$out/engine/libLodex32.so" --suite "$shared/s
 echo "== Debian package"
 scripts/package.sh
 scripts/check-package.sh
+
+# The engine for Windows, built with MinGW-w64 and tested under Wine, where the machine
+# has (or may install) the cross compilers and Wine. LODEX_WINDOWS=0 skips it.
+if [ "${LODEX_WINDOWS:-1}" != 0 ] && scripts/test-windows.sh --can-install; then
+  LODEX_BUILD_ROOT="$out" LODEX_CONFORMANCE="$shared" LODEX_JOBS="$jobs" scripts/test-windows.sh
+else
+  echo "== Windows build skipped: cannot install MinGW-w64 and Wine here"
+fi
 
 echo "== engine tests under ASan + UBSan"
 cmake -S . -B "$out-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLODEX_BUILD_CATALOG=OFF \
