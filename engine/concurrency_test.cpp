@@ -6,7 +6,12 @@
 // sort fields are used, its queries are made from its own words, and each answer
 // compares the texts of its first kMaxTextsOfLargeBase hits.
 #include <gtest/gtest.h>
+#if defined(_WIN32)
+#include <windows.h>
+#include <psapi.h>
+#else
 #include <sys/resource.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -27,6 +32,19 @@
 
 namespace lodex {
 namespace {
+
+// The most memory the process has held resident, in MB.
+long PeakResidentMegabytes() {
+#if defined(_WIN32)
+  PROCESS_MEMORY_COUNTERS counters{};
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return static_cast<long>(counters.PeakWorkingSetSize >> 20);
+#else
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024;
+#endif
+}
 
 constexpr int kThreads = 8;
 constexpr int kWordEntryBytes = 260;
@@ -292,13 +310,11 @@ TEST_F(ConcurrencyTest, EightThreadsMixingAllWorkAgreeWithOneThread) {
   EXPECT_EQ(mismatches.load(), 0);
   EXPECT_GT(operations.load(), kThreads);
   RecordProperty("operations", static_cast<int>(operations.load()));
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
   std::printf("%ld operations by %d threads in %.0f s (%.0f/s): %ld searches with fetches, "
               "%ld listings, %ld sorts, %ld whole results; %d mismatches; peak RSS %ld MB\n",
               operations.load(), kThreads, StressSeconds(), operations.load() / StressSeconds(),
               by_kind[0].load(), by_kind[1].load(), by_kind[2].load(), by_kind[3].load(),
-              mismatches.load(), usage.ru_maxrss / 1024);
+              mismatches.load(), PeakResidentMegabytes());
 }
 
 TEST_F(ConcurrencyTest, SessionsComeAndGoWhileOthersSearchAndCancel) {
