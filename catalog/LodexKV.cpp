@@ -168,3 +168,57 @@ int32_t TLodexKV::GetIndexWordsEx(int32_t session, int32_t field, int32_t first,
   }
   return written;
 }
+
+// The later exports may be missing from a stand-in table; a missing one answers
+// ERROR_NotImplemented like an engine that lacks it.
+#define LODEX_CALL(member, ...) (api_.member ? api_.member(__VA_ARGS__) : ERROR_NotImplemented)
+
+int32_t TLodexKV::SortfieldIndex(int32_t base, int32_t field_number) {
+  // -1 is the answer for "no sort field has that number", not an error.
+  const int32_t result = LODEX_CALL(SortfieldIndex, base, field_number);
+  return result == -1 ? -1 : Checked("SortfieldIndex", result);
+}
+
+int32_t TLodexKV::SortConditions(int32_t session, int32_t sort_field_number, int32_t direction) {
+  return Checked("SortConditions", LODEX_CALL(SortConditions, session, sort_field_number, direction));
+}
+
+int32_t TLodexKV::Sort(int32_t session) { return Checked("Sort", LODEX_CALL(Sort, session)); }
+
+int32_t TLodexKV::CancelSort(int32_t session) {
+  return Checked("CancelSort", LODEX_CALL(CancelSort, session));
+}
+
+int32_t TLodexKV::BitfromHit(int32_t session, int32_t slot, int32_t hit) {
+  return Checked("BitfromHit", LODEX_CALL(BitfromHit, session, slot, hit));
+}
+
+int32_t TLodexKV::HitfromBit(int32_t session, int32_t slot, int32_t table, int32_t bit) {
+  return Checked("HitfromBit", LODEX_CALL(HitfromBit, session, slot, table, bit));
+}
+
+int32_t TLodexKV::BitmapentryFromListentry(int32_t session, int32_t entry) {
+  return Checked("BitmapentryFromListentry", LODEX_CALL(BitmapentryFromListentry, session, entry));
+}
+
+int32_t TLodexKV::ExclAllTables(int32_t session) {
+  return Checked("ExclAllTables", LODEX_CALL(ExclAllTables, session));
+}
+
+int32_t TLodexKV::InclTable(int32_t session, int32_t table) {
+  return Checked("InclTable", LODEX_CALL(InclTable, session, table));
+}
+
+int32_t TLodexKV::InclAllTables(int32_t session) {
+  return Checked("InclAllTables", LODEX_CALL(InclAllTables, session));
+}
+
+bool TLodexKV::DatafieldIsPublished(int32_t base, int32_t field_index) {
+  return Checked("DatafieldIsPublished", LODEX_CALL(DatafieldIsPublished, base, field_index)) > 0;
+}
+
+bool TLodexKV::DatafieldIsMultiline(int32_t base, int32_t field_index) {
+  return Checked("DatafieldIsMultiline", LODEX_CALL(DatafieldIsMultiline, base, field_index)) > 0;
+}
+
+#undef LODEX_CALL

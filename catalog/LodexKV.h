@@ -9,8 +9,11 @@
 #include <cstdint>
 #include <functional>
 
-// The 20 engine exports the program uses. The default table points at the linked
-// library; tests hand in a table of stand-ins.
+// The engine exports the program uses: the 20 the search window was built on, then the
+// sort family and the schema flags the sorted grid and the details window need. The
+// default table points at the linked library; tests hand in a table of stand-ins, in
+// which the later members may be left null (the wrapper then answers
+// ERROR_NotImplemented).
 struct LodexExports {
   int32_t (*OpenBase)(const char* base_dir, const char* temp_dir, int32_t reserved);
   int32_t (*CreateSession)(int32_t base);
@@ -33,6 +36,20 @@ struct LodexExports {
   int32_t (*IndexWordCount)(int32_t session, int32_t field);
   int32_t (*GetIndexWordsEx)(int32_t session, int32_t field, int32_t first, int32_t count,
                              int32_t mode, void* entries);
+  // Sorting the hits by a sort field, and mapping hits to records and back.
+  int32_t (*SortfieldIndex)(int32_t base, int32_t field_number) = nullptr;
+  int32_t (*SortConditions)(int32_t session, int32_t sort_field_number, int32_t direction) = nullptr;
+  int32_t (*Sort)(int32_t session) = nullptr;
+  int32_t (*CancelSort)(int32_t session) = nullptr;
+  int32_t (*BitfromHit)(int32_t session, int32_t slot, int32_t hit) = nullptr;
+  int32_t (*HitfromBit)(int32_t session, int32_t slot, int32_t table, int32_t bit) = nullptr;
+  int32_t (*BitmapentryFromListentry)(int32_t session, int32_t entry) = nullptr;
+  int32_t (*ExclAllTables)(int32_t session) = nullptr;
+  int32_t (*InclTable)(int32_t session, int32_t table) = nullptr;
+  int32_t (*InclAllTables)(int32_t session) = nullptr;
+  // Schema flags of a data field.
+  int32_t (*DatafieldIsPublished)(int32_t base, int32_t field_index) = nullptr;
+  int32_t (*DatafieldIsMultiline)(int32_t base, int32_t field_index) = nullptr;
 };
 
 // The exports of the Lodex32 library the program is linked with.
@@ -92,6 +109,24 @@ class TLodexKV {
   // engine wrote. page_size is the caller's page length; the engine does not use it.
   int32_t GetIndexWordsEx(int32_t session, int32_t field, int32_t first, int32_t count,
                           uint8_t mode, QList<TIndexWord>& words, int32_t page_size);
+
+  // Index of the sort field with that number; -1 when the base has none.
+  int32_t SortfieldIndex(int32_t base, int32_t field_number);
+  // direction: 0 ascending, 1 descending.
+  int32_t SortConditions(int32_t session, int32_t sort_field_number, int32_t direction);
+  int32_t Sort(int32_t session);
+  // Back to bitmap order: hit k is the k-th hit again.
+  int32_t CancelSort(int32_t session);
+  // The base-wide record (bit) number of a hit in bitmap order, and back.
+  int32_t BitfromHit(int32_t session, int32_t slot, int32_t hit);
+  int32_t HitfromBit(int32_t session, int32_t slot, int32_t table, int32_t bit);
+  // The record (bit) number of entry k of the sorted list.
+  int32_t BitmapentryFromListentry(int32_t session, int32_t entry);
+  int32_t ExclAllTables(int32_t session);
+  int32_t InclTable(int32_t session, int32_t table);
+  int32_t InclAllTables(int32_t session);
+  bool DatafieldIsPublished(int32_t base, int32_t field_index);
+  bool DatafieldIsMultiline(int32_t base, int32_t field_index);
 
   // "ERROR_BadSession" for -102, ..., "Unknown error" for codes the program does not know.
   static QString ErrorName(int32_t code);

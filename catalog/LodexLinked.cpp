@@ -10,6 +10,9 @@ const LodexExports& LinkedLodexExports() {
       APIAndBitmaps,    APIClearBitmap,      APIHitCount,       APITableHitCount,
       APITableFirstHit, APISearchConditions, APISearch,         APIGetFieldData,
       APIFetchRecord,   APILocateIndexWord,  APIIndexWordCount, APIGetIndexWordsEx,
+      APISortfieldIndex, APISortConditions, APISort, APICancelSort, APIBitfromHit,
+      APIHitfromBit, APIBitmapentryFromListentry, APIExclAllTables, APIInclTable,
+      APIInclAllTables, APIDatafieldIsPublished, APIDatafieldIsMultiline,
   };
   return exports;
 }

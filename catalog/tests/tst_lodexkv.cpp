@@ -129,6 +129,25 @@ class LodexKVTest : public QObject {
     QCOMPARE(fake::S().last_text, std::string("/data/kat\xe6"));
     QCOMPARE(engine.DatafieldCount(), 6);
   }
+
+  // A table without the sort and schema-flag exports answers ERROR_NotImplemented
+  // (reported like any engine error), and "no such sort field" is no error.
+  void missingExportsAnswerNotImplemented() {
+    TLodexKV engine(fake::Exports());
+    Watch(engine);
+    QCOMPARE(engine.Sort(7), -400);
+    QCOMPARE(shown_.size(), 1);
+    QVERIFY(shown_[0].startsWith(QStringLiteral("Function \"Sort\" returned (-400) : ERROR_NotImplemented")));
+    QVERIFY(!engine.DatafieldIsPublished(0, 0));
+
+    LodexExports api = fake::Exports();
+    api.SortfieldIndex = [](int32_t, int32_t number) { return number == 180 ? 1 : -1; };
+    TLodexKV sorting(api);
+    Watch(sorting);
+    QCOMPARE(sorting.SortfieldIndex(0, 180), 1);
+    QCOMPARE(sorting.SortfieldIndex(0, 120), -1);
+    QVERIFY(shown_.isEmpty());
+  }
 };
 
 QTEST_GUILESS_MAIN(LodexKVTest)
