@@ -2,6 +2,7 @@
 // compared with an ordinary ordered set; and the quantity per hit.
 #include <QRandomGenerator>
 #include <QTest>
+#include <algorithm>
 #include <set>
 
 #include "Marking.h"
@@ -92,6 +93,24 @@ class MarkingTest : public QObject {
     QCOMPARE(quantities.ForHit(1), 1);
     quantities.Reset();
     QCOMPARE(quantities.ForHit(59999), 1);
+  }
+
+  // A sort moves quantities with their products, also onto hits without an entry.
+  void movedQuantitiesAreKeptBeyondTheEntries() {
+    TQuantityTable quantities;
+    quantities.SetForHit(3, 7);
+    quantities.Place(70000, 4);
+    quantities.Place(5, 2);
+    quantities.Place(80000, 1);  // a quantity of 1 is no choice to keep
+    QCOMPARE(quantities.ForHit(70000), 4);
+    QCOMPARE(quantities.ForHit(80000), 1);
+    QVERIFY(!TQuantityTable::HasEntry(70000));  // the editor still refuses the hit
+    auto chosen = quantities.Chosen();
+    std::sort(chosen.begin(), chosen.end());
+    QCOMPARE(chosen, (QList<std::pair<int32_t, int32_t>>{{3, 7}, {5, 2}, {70000, 4}}));
+    quantities.Reset();
+    QCOMPARE(quantities.ForHit(70000), 1);
+    QVERIFY(quantities.Chosen().isEmpty());
   }
 };
 
