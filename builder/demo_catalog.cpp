@@ -254,8 +254,9 @@ std::string DemoSchemaJson() {
      "sortable": true, "numeric": true, "int_digits": 7, "frac_digits": 2,
      "published": true, "exportable": true},
     {"number": 190, "name": "Rabatkode", "column": "Rabatkode", "length": 2, "published": true},
-    {"number": 200, "name": "Leverandør", "column": "Leverandør", "length": 30, "exportable": true},
-    {"number": 210, "name": "Enhed", "column": "Enhed", "length": 8}
+    {"number": 200, "name": "Leverandør", "column": "Leverandør", "length": 30,
+     "published": true, "exportable": true},
+    {"number": 210, "name": "Enhed", "column": "Enhed", "length": 8, "published": true}
   ],
   "search_fields": [
     {"number": 100, "name": "Varetekst", "column": "Varetekst", "length": 60, "words": "word",
