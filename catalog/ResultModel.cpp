@@ -4,6 +4,7 @@
 #include "Marking.h"
 #include "NumberFormat.h"
 #include "QuantityTable.h"
+#include "ResultSort.h"
 #include "ResultView.h"
 #include "TextTable.h"
 
@@ -33,6 +34,22 @@ int TResultModel::columnCount(const QModelIndex& parent) const {
 }
 
 int TResultModel::HitOfRow(int row) const { return view_.Top + row - 1; }
+
+bool TResultModel::RowHasHit(int row) const {
+  return row >= 1 && row < kRowCount && HitOfRow(row) < view_.HitTotal();
+}
+
+int TResultModel::DataFieldOfColumn(int column) {
+  switch (column) {
+    case kItemTextColumn: return kItemTextField;
+    case kTypeNumberColumn:
+    case kElNumberColumn:
+    case kEanColumn:
+    case kPriceColumn:
+    case kDiscountCodeColumn: return column - 2;
+    default: return -1;
+  }
+}
 
 QString TResultModel::FieldText(int field_index, int row) const {
   return view_.CellText(field_index, row);
@@ -99,6 +116,18 @@ QVariant TResultModel::data(const QModelIndex& index, int role) const {
       return int(Qt::AlignLeft);
     case IndentRole:
       return row >= 1 && column == kDiscountCodeColumn && priced ? 4 : 0;
+    case SortOrderRole: {
+      if (row != 0 || !sort_) return 0;
+      switch (sort_->OrderOf(DataFieldOfColumn(column))) {
+        case TResultSort::Order::Ascending: return 1;
+        case TResultSort::Order::Descending: return 2;
+        default: return 0;
+      }
+    }
+    case SortableRole:
+      return row == 0 && sort_ && sort_->IsSortable(DataFieldOfColumn(column));
+    case HitRole:
+      return RowHasHit(row) ? HitOfRow(row) : -1;
     case FieldTemplateRole:
       if (row >= 1 && column == kQuantityColumn) return kQuantityTemplate;
       if (amount_column && priced) return kAmountTemplate;

@@ -14,6 +14,7 @@
 class TResultView;
 class TMarking;
 class TQuantityTable;
+class TResultSort;
 
 class TResultModel : public QAbstractTableModel {
   Q_OBJECT
@@ -41,6 +42,12 @@ class TResultModel : public QAbstractTableModel {
     // QString: a right-aligned text ends where this text would end when written
     // from the cell's left edge + 4, so amounts line up in a fixed-width field.
     FieldTemplateRole,
+    // int, header row: 0 the column is not the sort order, 1 ascending, 2 descending.
+    SortOrderRole,
+    // bool, header row: the column can order the hits.
+    SortableRole,
+    // int: the hit shown in the row, -1 for the header and rows past the last hit.
+    HitRole,
   };
 
   // Index of the data fields in the base, as the grid shows them.
@@ -61,8 +68,16 @@ class TResultModel : public QAbstractTableModel {
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
+  // The order of the hits, for the header's sort arrows (none: never sorted).
+  void SetSort(const TResultSort* sort) { sort_ = sort; }
+
   // Hit number shown in grid row r (r >= 1).
   int HitOfRow(int row) const;
+  // Whether grid row r shows a hit.
+  bool RowHasHit(int row) const;
+  // Index of the base's data field a column shows; -1 for the mark, quantity and net
+  // price columns.
+  static int DataFieldOfColumn(int column);
   // The base's data field under a cell's row as the grid shows it (the field's name
   // in the header row).
   QString FieldText(int field_index, int row) const;
@@ -85,4 +100,5 @@ class TResultModel : public QAbstractTableModel {
   TResultView& view_;
   TMarking& marking_;
   TQuantityTable& quantities_;
+  const TResultSort* sort_ = nullptr;
 };

@@ -26,6 +26,10 @@ class TResultView {
   int32_t LastHit() const { return last_hit_; }
   int32_t HitTotal() const { return hit_total_; }
   int32_t FirstHit() const { return first_hit_; }
+  // The engine number of data field i (-1 outside the fields).
+  int32_t FieldNumber(int32_t i) const { return field_numbers_.value(i, -1); }
+  int32_t Session() const { return session_; }
+  int32_t Base() const { return base_; }
 
   // The next Refresh reloads the whole page (after a new search).
   void Invalidate() { dirty_ = true; }

@@ -74,6 +74,20 @@ enum class TextId : int {
   FileEmpty = 66,
   DiscountCodeHeading = 67,
   HintDiscountCodeColumn = 68,
+  // Sorting the search grid, the details window and the keyboard commands.
+  HintSortColumn = 140,       // header of a column that can order the hits
+  HintNoSortColumn = 141,     // header of a column that cannot
+  SortFailed = 142,
+  DetailsTitle = 143,
+  DetailsClose = 144,
+  DetailsUnreadable = 145,
+  FindItemTextMenu = 147,     // Ctrl+F
+  AddMarkedMenu = 148,        // Ctrl+T
+  ShowOrderListMenu = 149,    // Ctrl+L
+  HintGridKeys = 150,         // the grid has the keyboard
+  SaveOrderListMenu = 151,    // Ctrl+S
+  OpenOrderListMenu = 152,    // Ctrl+O
+  PrintOrderListMenu = 153,   // Ctrl+P
   // The order list kept on disk, and the question before an unsaved list is lost.
   OrderListRestored = 180,    // "... restored: %1 lines."
   OrderListKeptAside = 181,   // "... could not be read (%1) ... kept aside as %2 ..."

@@ -1,11 +1,14 @@
 #include "UnitSearch.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QHeaderView>
 #include <QListWidget>
+#include <QKeySequence>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -24,8 +27,10 @@
 #include "ResultDelegate.h"
 #include "ResultGrid.h"
 #include "ResultModel.h"
+#include "ResultSort.h"
 #include "SearchQuery.h"
 #include "TextTable.h"
+#include "UnitDetails.h"
 #include "UnitOrder.h"
 #include "art/Artwork.h"
 
@@ -62,6 +67,8 @@ TFormSearch::TFormSearch(TCatalogStart start, QWidget* parent)
   ConnectEngine(start.Images);
   SetCaptions();
 }
+
+TFormSearch::~TFormSearch() = default;
 
 // ---------------------------------------------------------------------------------
 // Layout
@@ -156,14 +163,6 @@ void TFormSearch::BuildLayout() {
   connect(StatusBar, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { OrderMenu->popup(StatusBar->mapToGlobal(at)); });
 
-  // Tab order follows the edits from left to right, then the buttons.
-  setTabOrder(VaretekstEdit, TypenrEdit);
-  setTabOrder(TypenrEdit, ElnrEdit);
-  setTabOrder(ElnrEdit, EANEdit);
-  setTabOrder(EANEdit, SogBtn);
-  setTabOrder(SogBtn, TilOrdreBtn);
-  setTabOrder(TilOrdreBtn, VisOrdreBtn);
-  setTabOrder(VisOrdreBtn, SletAltBtn);
 
   connect(RabatKodeFilComboBox, &TDropDownComboBox::DroppingDown, this,
           &TFormSearch::RabatKodeFilComboBoxDropDown);
@@ -197,6 +196,11 @@ void TFormSearch::BuildLayout() {
   DrawGrid1->SetWheelTarget(ScrollBar);
   connect(DrawGrid1, &TResultGrid::cellPressed, this, &TFormSearch::DrawGrid1MouseDown);
   connect(DrawGrid1, &TResultGrid::cellHovered, this, &TFormSearch::DrawGrid1MouseMove);
+  connect(DrawGrid1, &TResultGrid::cellDoubleClicked, this, &TFormSearch::DrawGrid1DblClick);
+  connect(DrawGrid1, &TResultGrid::scrollRequested, this, &TFormSearch::DrawGrid1ScrollKey);
+  connect(DrawGrid1, &TResultGrid::markToggleRequested, this, &TFormSearch::DrawGrid1MarkKey);
+  connect(DrawGrid1, &TResultGrid::detailsRequested, this, &TFormSearch::ShowDetails);
+  DrawGrid1->installEventFilter(this);
   connect(VaretekstEdit, &QLineEdit::textChanged, this, &TFormSearch::VaretekstEditChange);
   connect(IndexBox, &QListWidget::itemDoubleClicked, this, &TFormSearch::IndexBoxDblClick);
   IndexBox->installEventFilter(this);
@@ -204,6 +208,43 @@ void TFormSearch::BuildLayout() {
   connect(AntalEdit, &TQuantityEditor::Entered, this, &TFormSearch::AntalEditEnter);
   connect(AntalEdit, &TQuantityEditor::Left, this, &TFormSearch::AntalEditExit);
   WireHints();
+  BuildKeyboardCommands();
+}
+
+void TFormSearch::BuildKeyboardCommands() {
+  // Tab order: the edits from left to right, the search button, the row of buttons
+  // and the discount-code file below them, then the grid.
+  const QList<QWidget*> order{VaretekstEdit, TypenrEdit,  ElnrEdit,   EANEdit,
+                              SogBtn,        TilOrdreBtn, VisOrdreBtn, SletAltBtn,
+                              RabatKodeFilComboBox, DrawGrid1};
+  for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+
+  // The commands with shortcuts head the file menu, where the shortcuts show.
+  const auto command = [this](const char* name, const QString& caption, const QKeySequence& keys) {
+    auto* action = new QAction(caption, File1);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(keys);
+    File1->insertAction(Exit1, action);
+    return action;
+  };
+  FindAction = command("FindAction", QStringLiteral("Søg i varetekst"), QKeySequence::Find);
+  TilOrdreAction = command("TilOrdreAction", QStringLiteral("Tilføj markerede til ordreliste"),
+                           QKeySequence(Qt::CTRL | Qt::Key_T));
+  VisOrdreAction = command("VisOrdreAction", QStringLiteral("Vis ordreliste"),
+                           QKeySequence(Qt::CTRL | Qt::Key_L));
+  File1->insertSeparator(Exit1);
+  for (QAction* action : {FindAction, TilOrdreAction, VisOrdreAction}) {
+    action->setShortcutContext(Qt::WindowShortcut);
+  }
+  connect(FindAction, &QAction::triggered, this, &TFormSearch::FocusItemText);
+  connect(TilOrdreAction, &QAction::triggered, this, &TFormSearch::TilOrdreBtnClick);
+  connect(VisOrdreAction, &QAction::triggered, this, &TFormSearch::VisOrdreBtnClick);
+}
+
+void TFormSearch::FocusItemText() {
+  IndexBox->hide();
+  VaretekstEdit->setFocus(Qt::ShortcutFocusReason);
+  VaretekstEdit->selectAll();
 }
 
 void TFormSearch::WireHints() {
@@ -234,6 +275,7 @@ bool TFormSearch::eventFilter(QObject* watched, QEvent* event) {
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
     return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
   };
+  if (watched == DrawGrid1 && type == QEvent::FocusIn) ShowHint(TextId::HintGridKeys);
   if (watched == VaretekstEdit && type == QEvent::KeyPress) {
     key_pressed_in_item_text_ = static_cast<QKeyEvent*>(event)->key();
   } else if (watched == VaretekstEdit && type == QEvent::KeyRelease) {
@@ -311,6 +353,9 @@ void TFormSearch::ConnectEngine(const CatalogImages& images) {
   delegate->SetImages(images.LBlaa, images.MBlaa, images.Dok);
   DrawGrid1->setItemDelegate(delegate);
   DrawGrid1->setModel(result_model_);
+  sort_ = std::make_unique<TResultSort>(*engine_.Engine, *engine_.ResultView, *engine_.Marking,
+                                        engine_.Quantities);
+  result_model_->SetSort(sort_.get());
 }
 
 void TFormSearch::SetCaptions() {
@@ -327,6 +372,9 @@ void TFormSearch::SetCaptions() {
   SetLabelCaption(EAN13Lbl, Text(TextId::Ean));
   AntalLbl->SetCaption(Text(TextId::HitsFound));
   OrdreListeLbl->SetCaption(Text(TextId::LinesInOrder));
+  FindAction->setText(Text(TextId::FindItemTextMenu, FindAction->text()));
+  TilOrdreAction->setText(Text(TextId::AddMarkedMenu, TilOrdreAction->text()));
+  VisOrdreAction->setText(Text(TextId::ShowOrderListMenu, VisOrdreAction->text()));
   UpdateScrollBar();
 }
 
@@ -387,6 +435,8 @@ void TFormSearch::Search() {
   IndexBox->hide();
   HideQuantityEditor();
   const QString item_text = ItemTextQuery(VaretekstEdit->text());
+  // A new result starts in base order.
+  if (sort_) sort_->Forget();
   AntalHitsLbl->setText(QString::number(
       RunSearch(item_text, TypenrEdit->text(), ElnrEdit->text(), EANEdit->text())));
   AntalHitsLbl->adjustSize();
@@ -443,7 +493,15 @@ void TFormSearch::DrawGrid1MouseMove(int column, int row) {
       TextId::HintMarkColumn,       TextId::HintItemTextColumn, TextId::HintQuantityColumn,
       TextId::HintTypeNumberColumn, TextId::HintElNumberColumn, TextId::HintEanColumn,
       TextId::HintPriceColumn,      TextId::HintDiscountCodeColumn, TextId::HintNetPriceColumn};
-  if (column >= 0 && column < TResultModel::kColumnCount) ShowHint(kHints[column]);
+  if (column < 0 || column >= TResultModel::kColumnCount) return;
+  // The header cells of the columns after the marks say whether they sort.
+  if (row == 0 && column != TResultModel::kMarkColumn && result_model_) {
+    const bool sortable =
+        result_model_->index(0, column).data(TResultModel::SortableRole).toBool();
+    ShowHint(sortable ? TextId::HintSortColumn : TextId::HintNoSortColumn);
+    return;
+  }
+  ShowHint(kHints[column]);
 }
 
 void TFormSearch::DrawGrid1MouseDown(int column, int row, Qt::MouseButton button) {
@@ -478,7 +536,71 @@ void TFormSearch::DrawGrid1MouseDown(int column, int row, Qt::MouseButton button
   } else {
     AntalEdit->clear();
     HideQuantityEditor();
+    if (row == 0) SortColumn(column);
   }
+  // A press on a hit puts the keyboard cursor there (the quantity editor keeps the
+  // keyboard it just got).
+  if (column != TResultModel::kQuantityColumn && result_model_->RowHasHit(row)) {
+    DrawGrid1->SetCursorRow(row);
+    DrawGrid1->setFocus(Qt::MouseFocusReason);
+  }
+}
+
+void TFormSearch::SortColumn(int column) {
+  if (!sort_ || !sort_->IsSortable(TResultModel::DataFieldOfColumn(column))) return;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool sorted = sort_->Click(TResultModel::DataFieldOfColumn(column));
+  TResultView& view = *engine_.ResultView;
+  view.Top = 0;
+  view.Refresh();
+  UpdateScrollBar();
+  RepaintGrid();
+  DrawGrid1->KeepCursorOnHits();
+  QApplication::restoreOverrideCursor();
+  if (!sorted) SetStatusText(Text(TextId::SortFailed));
+}
+
+void TFormSearch::DrawGrid1DblClick(int column, int row) {
+  if (column == TResultModel::kMarkColumn || column == TResultModel::kQuantityColumn) return;
+  ShowDetails(row);
+}
+
+void TFormSearch::ShowDetails(int row) {
+  if (!engine_.IsStarted() || !result_model_->RowHasHit(row)) return;
+  const TResultView& view = *engine_.ResultView;
+  const QList<TDetailField> fields =
+      ReadProductDetails(*engine_.Engine, engine_.Session, engine_.BaseNumber,
+                         result_model_->HitOfRow(row) + view.FirstHit());
+  if (fields.isEmpty()) {
+    SetStatusText(Text(TextId::DetailsUnreadable));
+    return;
+  }
+  DrawGrid1->SetCursorRow(row);
+  if (!details_) {
+    details_ = new TFormDetails(this);
+    // Closing the details hands the keyboard back to the grid.
+    connect(details_, &QDialog::finished, this, [this] {
+      activateWindow();
+      DrawGrid1->setFocus(Qt::OtherFocusReason);
+    });
+  }
+  details_->ShowFields(fields);
+  details_->show();
+  details_->raise();
+  details_->activateWindow();
+}
+
+void TFormSearch::DrawGrid1ScrollKey(QAbstractSlider::SliderAction action) {
+  // As if the scroll bar had been used.
+  ScrollBar->triggerAction(action);
+  DrawGrid1->KeepCursorOnHits();
+}
+
+void TFormSearch::DrawGrid1MarkKey(int row) {
+  if (!engine_.IsStarted() || !result_model_->RowHasHit(row)) return;
+  HideQuantityEditor();
+  engine_.Marking->Toggle(result_model_->HitOfRow(row));
+  RepaintGrid();
 }
 
 QString TFormSearch::NoQuantityHint() {

@@ -6,7 +6,9 @@
 // started engine and knows the folders. Closing it ends the program.
 #pragma once
 
+#include <QAbstractSlider>
 #include <cstdint>
+#include <memory>
 
 #include "CatalogStartup.h"
 #include "TextTable.h"
@@ -21,6 +23,8 @@ class QKeyEvent;
 class TButtonEX;
 class TButtonExGraphics;
 class TDropDownComboBox;
+class TFormDetails;
+class TResultSort;
 class TResultGrid;
 class TResultModel;
 class TLowerCaseEdit;
@@ -34,11 +38,17 @@ class TFormSearch : public TFormTemplate {
   // start: the start-up's folders and started engine, which the window takes over.
   explicit TFormSearch(TCatalogStart start, QWidget* parent = nullptr);
 
+  ~TFormSearch() override;
+
   const FolderSettings& Folders() const { return folders_; }
 
   // The engine wrapper, base, session, result view, marks, index view and quantities.
   TEngineState& Engine() { return engine_; }
   TResultModel* ResultModel() const { return result_model_; }
+  // The order of the hits (null before the engine started).
+  TResultSort* Sort() const { return sort_.get(); }
+  // The details window, once a product's details were shown.
+  TFormDetails* Details() const { return details_; }
 
   // Status-bar hint when a quantity is asked for a hit that has no quantity entry.
   static QString NoQuantityHint();
@@ -52,6 +62,13 @@ class TFormSearch : public TFormTemplate {
   void LinkClick();
   // Takes the marked hits with their quantities over into the order list.
   void TilOrdreBtnClick();
+  // A click on the header of a grid column: orders the hits by the column's field when
+  // it can (ascending, descending, base order) and shows them from the first.
+  void SortColumn(int column);
+  // Opens the details window on the product shown in a grid row.
+  void ShowDetails(int row);
+  // Ctrl+F: the item-text edit gets the keyboard.
+  void FocusItemText();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -84,6 +101,12 @@ class TFormSearch : public TFormTemplate {
   void ScrollBarScroll(int action);
   void DrawGrid1MouseDown(int column, int row, Qt::MouseButton button);
   void DrawGrid1MouseMove(int column, int row);
+  void DrawGrid1DblClick(int column, int row);
+  // Keys on the grid's keyboard cursor.
+  void DrawGrid1ScrollKey(QAbstractSlider::SliderAction action);
+  void DrawGrid1MarkKey(int row);
+  // The menu of keyboard commands and the tab order through the controls.
+  void BuildKeyboardCommands();
   void VaretekstEditKeyUp(QKeyEvent* event);
   void VaretekstEditChange();
   void AntalEditEnter();
@@ -126,11 +149,16 @@ class TFormSearch : public TFormTemplate {
   TButtonExGraphics* ButtonExGraphics1 = nullptr;  // 30 pixels high: the search button
   TButtonExGraphics* ButtonExGraphics2 = nullptr;  // 31 pixels high: the row below the bar
   QMenu* OrderMenu = nullptr;
+  QAction* FindAction = nullptr;
+  QAction* TilOrdreAction = nullptr;
+  QAction* VisOrdreAction = nullptr;
 
  private:
   FolderSettings folders_;
   TEngineState engine_;
   TResultModel* result_model_ = nullptr;
+  std::unique_ptr<TResultSort> sort_;
+  TFormDetails* details_ = nullptr;
   // Cell last found under the mouse (-1 outside the cells), and the grid row whose
   // quantity the editor edits.
   int grid_column_under_mouse_ = -1;

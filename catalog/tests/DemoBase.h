@@ -1,6 +1,7 @@
 // Builds a small catalogue base for a test: product rows in the demo catalogue's
-// columns, written as a product table and run through the base builder into a
-// temporary folder that lives as long as the object.
+// columns (and a remark column), written as a product table and run through the base
+// builder into a temporary folder that lives as long as the object. The schema is the
+// demo catalogue's unless the test gives its own.
 #pragma once
 
 #include <QByteArray>
@@ -45,6 +46,7 @@ struct TDemoProduct {
   QString price;
   QString discount;
   QString table = QStringLiteral("VARER");
+  QString remark = QString();  // column "Bemærkning", which only a schema of the test's own uses
 };
 
 // Twenty cables "Installationskabel hvid 1m" to "20m" (type numbers IK000 to IK019,
@@ -73,7 +75,8 @@ inline QList<TDemoProduct> CablesAndSockets(const QString& cable_code, const QSt
 class TDemoBase {
  public:
   // Builds the base; Error() says why when Path() is empty.
-  explicit TDemoBase(const QList<TDemoProduct>& products) {
+  explicit TDemoBase(const QList<TDemoProduct>& products,
+                     const std::string& schema_json = lodex::build::DemoSchemaJson()) {
     if (!dir_.isValid()) {
       error_ = QStringLiteral("no temporary folder");
       return;
@@ -82,12 +85,19 @@ class TDemoBase {
     const QString table_path = dir_.filePath(QStringLiteral("products.tsv"));
     QFile schema(schema_path);
     if (!schema.open(QIODevice::WriteOnly)) return;
-    schema.write(QByteArray::fromStdString(lodex::build::DemoSchemaJson()));
+    schema.write(QByteArray::fromStdString(schema_json));
     schema.close();
-    QByteArray table = "Tabel\tVaretekst\tTypenr\tEl.nr.\tEAN\tBruttopris\tRabatkode\tLeverandør\tEnhed\n";
+    QByteArray table =
+        "Tabel\tVaretekst\tTypenr\tEl.nr.\tEAN\tBruttopris\tRabatkode\tLeverandør\tEnhed\tBemærkning\n";
     for (const TDemoProduct& p : products) {
+      // A remark of several lines goes in quotes.
+      QString remark = p.remark;
+      if (remark.contains(QLatin1Char('\n')) || remark.contains(QLatin1Char('"'))) {
+        remark = QLatin1Char('"') + remark.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                 QLatin1Char('"');
+      }
       table += QStringList{p.table, p.text, p.type_number, p.el_number, p.ean, p.price,
-                           p.discount, QStringLiteral("Test"), QStringLiteral("STK")}
+                           p.discount, QStringLiteral("Test"), QStringLiteral("STK"), remark}
                    .join(QLatin1Char('\t'))
                    .toUtf8() +
                '\n';
