@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFocusEvent>
 #include <QFrame>
+#include <QKeySequence>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -158,6 +159,7 @@ TFormOrder::TFormOrder(QWidget* parent) : TFormTemplate(parent) {
   connect(PrintBtn, &TButtonEX::OnClick, this, &TFormOrder::PrintBtnClick);
   connect(SletLinierBtn, &TButtonEX::OnClick, this, &TFormOrder::SletLinierBtnClick);
   connect(Link, &QAction::triggered, this, &TFormOrder::LinkClick);
+  BuildKeyboardCommands();
 
   Panel1 = new QFrame(client);
   Panel1->setGeometry(24, 466, 744, 25);
@@ -170,6 +172,28 @@ TFormOrder::TFormOrder(QWidget* parent) : TFormTemplate(parent) {
 
   FormCreate();
   CreateCsvExport();
+}
+
+void TFormOrder::BuildKeyboardCommands() {
+  const QList<QWidget*> order{SogBtn, GemBtn, HentBtn, PrintBtn, SletLinierBtn};
+  for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+  const auto command = [this](const char* name, const QString& caption,
+                              QKeySequence::StandardKey key, void (TFormOrder::*slot)()) {
+    auto* action = new QAction(caption, File1);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, slot);
+    File1->insertAction(Exit1, action);
+    return action;
+  };
+  GemAction = command("GemAction", QStringLiteral("Gem ordreliste..."), QKeySequence::Save,
+                      &TFormOrder::GemBtnClick);
+  HentAction = command("HentAction", QStringLiteral("Hent ordreliste..."), QKeySequence::Open,
+                       &TFormOrder::HentBtnClick);
+  PrintAction = command("PrintAction", QStringLiteral("Udskriv ordreliste..."),
+                        QKeySequence::Print, &TFormOrder::PrintBtnClick);
+  File1->insertSeparator(Exit1);
 }
 
 TButtonEX* TFormOrder::MakeButton(const QRect& geometry, TButtonExGraphics* prototype,
@@ -199,6 +223,9 @@ void TFormOrder::FormCreate() {
   PrisIaltLbl->setText(Text(TextId::Total, QStringLiteral("Total:")));
   File1->setTitle(Text(TextId::FileMenu, File1->title()));
   Exit1->setText(Text(TextId::ExitMenu, Exit1->text()));
+  GemAction->setText(Text(TextId::SaveOrderListMenu, GemAction->text()));
+  HentAction->setText(Text(TextId::OpenOrderListMenu, HentAction->text()));
+  PrintAction->setText(Text(TextId::PrintOrderListMenu, PrintAction->text()));
   Link->setText(Text(TextId::SearchButton, QStringLiteral("SØG")));
   setWindowTitle(Text(TextId::WindowTitle, windowTitle()));
 }

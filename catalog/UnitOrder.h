@@ -96,6 +96,9 @@ class TFormOrder : public TFormTemplate {
 
  private:
   void FormCreate();
+  // File-menu items with the shortcuts of saving, opening and printing, and the tab
+  // order through the buttons.
+  void BuildKeyboardCommands();
   void OrderGridMouseDown(int row, int column);
   void OrderGridMouseMove(int column);
   void ShowQuantityEditor(int row);
@@ -122,6 +125,9 @@ class TFormOrder : public TFormTemplate {
   QLabel* PrisIaltLbl = nullptr;
   QLabel* PrisLbl = nullptr;
   QLabel* Prslbl2 = nullptr;
+  QAction* GemAction = nullptr;
+  QAction* HentAction = nullptr;
+  QAction* PrintAction = nullptr;
 
   int edited_row_ = -1;          // the line whose quantity the editor shows
   FileChooser choose_file_;
