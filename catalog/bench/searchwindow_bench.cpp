@@ -1,8 +1,10 @@
 // Times the search window in-process on a base: from a key release in the item-text
-// edit to the suggestion list filled and painted, and from Enter to the grid painted
-// with the first page of hits.
+// edit to the suggestion list filled and painted, from Enter to the grid painted with
+// the first page of hits, and from a click on the price header to the first page
+// painted in price order (ascending, then descending), without marks and with marks
+// that move with their products.
 //
-//   searchwindow_bench --base DIR [--repeat N]
+//   searchwindow_bench --base DIR [--repeat N] [--sort-query TEXT]
 //
 // The window runs on the offscreen platform with a catalogue folder of its own (text
 // table, default discount codes, images) made in a temporary folder.
@@ -13,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QListWidget>
 #include <QSettings>
 #include <QTableView>
@@ -22,7 +25,10 @@
 #include <vector>
 
 #include "CatalogSettings.h"
+#include "Marking.h"
 #include "Messages.h"
+#include "ResultModel.h"
+#include "ResultView.h"
 #include "UnitSearch.h"
 #include "art/Artwork.h"
 #include "tests/CatalogueFolder.h"
@@ -42,6 +48,17 @@ struct Timing {
   }
 };
 
+void Press(QTableView* grid, int column, int row) {
+  const QPoint at = grid->visualRect(grid->model()->index(row, column)).center();
+  QMouseEvent event(QEvent::MouseButtonPress, QPointF(at), QPointF(grid->viewport()->mapToGlobal(at)),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(grid->viewport(), &event);
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at),
+                      QPointF(grid->viewport()->mapToGlobal(at)), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QCoreApplication::sendEvent(grid->viewport(), &release);
+}
+
 void Key(QWidget* target, QEvent::Type type, int key, const QString& text) {
   QKeyEvent event(type, key, Qt::NoModifier, text);
   QCoreApplication::sendEvent(target, &event);
@@ -54,13 +71,15 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QString base;
   int repeat = 20;
+  QString sort_query = QStringLiteral("l*");
   const QStringList args = app.arguments();
   for (int i = 1; i + 1 < args.size(); ++i) {
     if (args[i] == QLatin1String("--base")) base = args[++i];
     else if (args[i] == QLatin1String("--repeat")) repeat = args[++i].toInt();
+    else if (args[i] == QLatin1String("--sort-query")) sort_query = args[++i];
   }
   if (base.isEmpty() || repeat < 1) {
-    std::fprintf(stderr, "usage: searchwindow_bench --base DIR [--repeat N]\n");
+    std::fprintf(stderr, "usage: searchwindow_bench --base DIR [--repeat N] [--sort-query TEXT]\n");
     return 2;
   }
   TCatalogueFolder folder;
@@ -137,5 +156,54 @@ int main(int argc, char** argv) {
     const QByteArray label = ("  \"" + queries[q] + "\" (" + hits->text() + " hits)").toUtf8();
     per_query[q].Print(label.constData());
   }
+
+  // A click on the price header: ascending, then descending, then back to base order.
+  // Each sorted click is timed until the grid's first page is painted.
+  item_text->setText(sort_query);
+  Key(item_text, QEvent::KeyPress, Qt::Key_Return, QStringLiteral("\r"));
+  Key(item_text, QEvent::KeyRelease, Qt::Key_Return, QStringLiteral("\r"));
+  const int shown = window.Engine().ResultView->HitTotal();
+  std::printf("\nsorting the %d hits of the grid (\"%s\": %s hits in all tables)\n", shown,
+              qPrintable(sort_query), qPrintable(hits->text()));
+  const auto first_prices_ordered = [&window](bool ascending) {
+    TResultModel* model = window.ResultModel();
+    double previous = ascending ? -1e300 : 1e300;
+    for (int row = 1; row < 15 && model->RowHasHit(row); ++row) {
+      double price = 0;
+      if (!TResultModel::ParseAmount(model->FieldText(TResultModel::kPriceField, row), &price)) continue;
+      if (ascending ? price < previous : price > previous) return false;
+      previous = price;
+    }
+    return true;
+  };
+  const auto time_sorts = [&](const char* what, int rounds) {
+    Timing ascending, descending, back;
+    for (int r = 0; r < rounds; ++r) {
+      Timing* timings[] = {&ascending, &descending, &back};
+      for (Timing* timing : timings) {
+        QElapsedTimer t;
+        t.start();
+        Press(grid, TResultModel::kPriceColumn, 0);
+        grid->viewport()->repaint();
+        timing->Add(t.nsecsElapsed() / 1e6);
+        if (timing == &ascending && !first_prices_ordered(true)) std::printf("  NOT ASCENDING\n");
+        if (timing == &descending && !first_prices_ordered(false)) std::printf("  NOT DESCENDING\n");
+      }
+    }
+    std::printf("%s\n", what);
+    ascending.Print("  price header -> ascending page");
+    descending.Print("  price header -> descending page");
+    back.Print("  price header -> base order page");
+  };
+  time_sorts("without marks", repeat);
+  // Marks move with their products: every 300th hit marked (about 1 000 marks), then
+  // the whole first 32 001 hits (the most the mark set holds).
+  TMarking& marks = *window.Engine().Marking;
+  for (int hit = 0; hit < shown; hit += 300) marks.SetMark(hit, true);
+  const QByteArray spread = "with " + QByteArray::number(marks.Count()) + " marks spread over the hits";
+  time_sorts(spread.constData(), std::max(1, repeat / 4));
+  Press(grid, TResultModel::kMarkColumn, 0);
+  const QByteArray all = "with " + QByteArray::number(marks.Count()) + " marks (all the set holds)";
+  time_sorts(all.constData(), std::max(1, repeat / 10));
   return 0;
 }
