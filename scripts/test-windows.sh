@@ -53,7 +53,9 @@ command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 # Gecko is offered, as nothing here needs .NET or HTML.
 unset DISPLAY WAYLAND_DISPLAY
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX=$root/$out-win32/wine
+mkdir -p "$out-win32"
+WINEPREFIX=$(cd "$out-win32" && pwd)/wine  # LODEX_BUILD_ROOT may be relative or absolute
+export WINEPREFIX
 
 for arch in i686 x86_64; do
   dir=$out-win$([ $arch = i686 ] && echo 32 || echo 64)
