@@ -9,10 +9,9 @@ namespace {
 // The file named with --settings; empty for the platform's store.
 QString g_settings_file;
 
-QString ReadValue(QSettings& store, const char* name, const QString& fallback = QString()) {
+QString ReadValue(QSettings& store, const char* name) {
   return store.value(QString::fromLatin1(kSettingsKey) + QLatin1Char('/') +
-                         QString::fromLatin1(name),
-                     fallback)
+                     QString::fromLatin1(name))
       .toString();
 }
 
@@ -62,7 +61,6 @@ QString TextTableFileOf(const QString& language) {
 
 QStringList ReadFirmAddress(QSettings& store) {
   QStringList lines;
-  for (const FirmAddressSetting& setting : kFirmAddressSettings)
-    lines << ReadValue(store, setting.key, QString::fromUtf8(setting.fallback));
+  for (const char* key : kFirmAddressKeys) lines << ReadValue(store, key);
   return lines;
 }

@@ -32,17 +32,9 @@ struct FolderSettings {
 // The value names of the four folders, in the order of FolderSettings.
 inline constexpr const char* kFolderKeys[] = {"CDdrev", "BMPS", "BASE", "TEMP"};
 
-// The printout's three firm address lines: value name and the line used when the
-// settings have none.
-struct FirmAddressSetting {
-  const char* key;
-  const char* fallback;  // UTF-8
-};
-inline constexpr FirmAddressSetting kFirmAddressSettings[] = {
-    {"FirmaPostboks", "Postboks 117"},
-    {"FirmaPostnrBy", "2605 Brøndby"},
-    {"FirmaFax", "Fax 43 96 00 01 / 43 96 00 02"},
-};
+// The value names of the printout's three firm address lines: postal box, postal code and
+// town, fax numbers. A line that is not set is left blank on the printout.
+inline constexpr const char* kFirmAddressKeys[] = {"FirmaPostboks", "FirmaPostnrBy", "FirmaFax"};
 
 // The language of the program's texts: Danish, the table "KV.dat", or English, the table
 // "en/KV.dat"; both are looked for where the program looks for "KV.dat".
@@ -61,7 +53,7 @@ std::unique_ptr<QSettings> OpenSettingsStore();
 
 // The four folder values (empty when absent).
 FolderSettings ReadFolderSettings(QSettings& store);
-// The three firm address lines, each its fallback when absent.
+// The three firm address lines, each empty when not set.
 QStringList ReadFirmAddress(QSettings& store);
 // The language of the texts; Danish when none or an unknown one is set.
 QString ReadLanguage(QSettings& store);

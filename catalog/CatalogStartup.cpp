@@ -30,9 +30,10 @@ std::unique_ptr<TCatalogStart> StartCatalog() {
   const QString table_file = TextTableFileOf(ReadLanguage(*store));
   store.reset();
   if (LoadTextTable(data_folder, table_file).isEmpty()) {
-    // Without the table there is no text to show, so this one message is built in.
+    // Without a table only the built-in wording of the message can be shown.
     return Fail(MessageKind::Error,
-                QStringLiteral("The text table \"%1\" was found neither in %2 nor in \"%3\".")
+                Text(TextId::TextTableMissing,
+                     QStringLiteral("The text table \"%1\" was found neither in %2 nor in \"%3\"."))
                     .arg(table_file, QDir::currentPath(), data_folder));
   }
 

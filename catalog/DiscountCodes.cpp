@@ -75,9 +75,12 @@ QStringList DiscountFileNames(const QString& folder) {
   const QString prefix = QString::fromLatin1(kDiscountFilePrefix);
   const QString suffix = QString::fromLatin1(kDiscountFileSuffix);
   QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
+  // The files in the order a Windows (NTFS) folder listing gives them: by name, ignoring
+  // case. A Linux folder listing has no defined order (ext4 returns hash order), so the
+  // order is asked for rather than taken from the listing.
   const QStringList files =
       dir.entryList({prefix + QLatin1Char('*') + suffix},
-                    QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+                    QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
   QStringList names;
   for (const QString& file : files)
     names.append(file.mid(prefix.size(), file.size() - prefix.size() - suffix.size()));

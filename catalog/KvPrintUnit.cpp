@@ -113,6 +113,10 @@ void TFormPrint::FillPrinterList() {
   PrinterCbo->setCurrentIndex(default_index >= 0 ? default_index : PrinterCbo->count() - 1);
 }
 
+QString TFormPrint::PdfFileEntry() {
+  return Text(TextId::PdfFilePrinter, QStringLiteral("PDF"));
+}
+
 QStringList TFormPrint::FirmAddress() {
   return ReadFirmAddress(*OpenSettingsStore());
 }

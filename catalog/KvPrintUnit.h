@@ -23,7 +23,7 @@ class TFormPrint : public QDialog {
 
  public:
   // The last entry of the printer list: print into a PDF file instead of on a printer.
-  static QString PdfFileEntry() { return QStringLiteral("PDF file"); }
+  static QString PdfFileEntry();
 
   // order_window: the window whose list is printed and whose button look is used.
   explicit TFormPrint(TFormOrder* order_window, QWidget* parent = nullptr);

@@ -1,4 +1,5 @@
 #include "OrderPrinter.h"
+#include "TextTable.h"
 
 #include <QFile>
 #include <QFontDatabase>
@@ -89,8 +90,7 @@ QString ChoosePrintFont(const QStringList& installed) {
 QString UnprintableReason(const OrderPrintout& printout) {
   const int line = FirstUnprintableLine(printout);
   if (line == 0) return QString();
-  return QStringLiteral("Der blev ikke udskrevet noget, fordi et beløb i ordrelinie %1 "
-                        "ikke er et tal.").arg(line);
+  return Text(TextId::PrintAmountNotNumber).arg(line);
 }
 
 bool PaintOrderListPreview(QPrinter& printer, const OrderPrintout& printout) {
@@ -118,10 +118,8 @@ bool PrintOrderList(QPrinter& printer, const OrderPrintout& printout, QString* e
     if (repeat_pages) printer.setCopyCount(copies);
     return Fail(printer, error,
                 printer.outputFormat() == QPrinter::PdfFormat
-                    ? QStringLiteral("Der blev ikke udskrevet noget, fordi filen %1 ikke kunne "
-                                     "skrives.").arg(printer.outputFileName())
-                    : QStringLiteral("Der blev ikke udskrevet noget, fordi printeren %1 ikke "
-                                     "kunne startes.").arg(printer.printerName()));
+                    ? Text(TextId::PrintFileNotWritable).arg(printer.outputFileName())
+                    : Text(TextId::PrintPrinterNotStarted).arg(printer.printerName()));
   }
   PainterCanvas canvas(painter, printer, family);
   const PrintPage page = PageOf(printer);
@@ -138,15 +136,13 @@ bool PrintOrderList(QPrinter& printer, const OrderPrintout& printout, QString* e
     painter.end();
     if (repeat_pages) printer.setCopyCount(copies);
     return Fail(printer, error,
-                QStringLiteral("Udskriften blev afbrudt, fordi printeren ikke tog imod en ny "
-                               "side."));
+                Text(TextId::PrintNoNewPage));
   }
   const bool finished = painter.end();
   if (repeat_pages) printer.setCopyCount(copies);
   if (!finished) {
     return Fail(printer, error,
-                QStringLiteral("Udskriften mislykkedes, fordi printeren ikke kunne afslutte "
-                               "jobbet."));
+                Text(TextId::PrintNotFinished));
   }
   return true;
 }

@@ -64,7 +64,8 @@ class PrintoutWriter {
     const int body_height = canvas_.TextHeight(QStringLiteral("TextHeight"));
     int address_y = page_.offset_y + title_height + 6;
     for (const QString& line : printout_.firm_address) {
-      canvas_.TextOut(left, address_y, line);
+      // A line nobody configured stays blank; the lines below keep their places.
+      if (!line.isEmpty()) canvas_.TextOut(left, address_y, line);
       address_y += body_height + 6;
     }
 

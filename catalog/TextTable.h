@@ -74,6 +74,18 @@ enum class TextId : int {
   FileEmpty = 66,
   DiscountCodeHeading = 67,
   HintDiscountCodeColumn = 68,
+  NoQuantityForLaterHits = 100,  // %1: the first hit that takes no quantity
+  PartialHandOver = 101,         // %1 of %2 marked products were taken over
+  OrderFileNotSaved = 102,       // %1 file, %2 reason
+  OrderFileNotLoaded = 103,      // %1 file, %2 reason
+  InvalidFileLineNumber = 104,   // closes text 64: "line %1)"
+  PrintAmountNotNumber = 105,    // %1: the order line
+  PrintFileNotWritable = 106,    // %1: the PDF file
+  PrintPrinterNotStarted = 107,  // %1: the printer
+  PrintNoNewPage = 108,
+  PrintNotFinished = 109,
+  PdfFilePrinter = 110,          // the printer list's entry that prints into a PDF file
+  TextTableMissing = 111,        // %1 file name, %2 working folder, %3 data folder
   // Sorting the search grid, the details window and the keyboard commands.
   HintSortColumn = 140,       // header of a column that can order the hits
   HintNoSortColumn = 141,     // header of a column that cannot

@@ -403,7 +403,7 @@ bool TFormOrder::SaveToUserFile() {
   }
   if (!saved) {
     ShowMessage(MessageKind::Warning,
-                QStringLiteral("Ordrelisten kunne ikke gemmes i %1: %2")
+                Text(TextId::OrderFileNotSaved)
                     .arg(QDir::toNativeSeparators(path), error));
     return false;
   }
@@ -433,14 +433,14 @@ void TFormOrder::HentBtnClick() {
       // Text 64 ends in an open "(file:", which gets the file and the line; a line break
       // and text 65 follow.
       ShowMessage(MessageKind::Warning,
-                  QStringLiteral("%1 %2, linie %3)\n%4")
-                      .arg(Text(TextId::InvalidFileLine), QDir::toNativeSeparators(path))
-                      .arg(result.bad_line)
-                      .arg(Text(TextId::FileUnreadable)));
+                  QStringLiteral("%1 %2, %3\n%4")
+                      .arg(Text(TextId::InvalidFileLine), QDir::toNativeSeparators(path),
+                           Text(TextId::InvalidFileLineNumber).arg(result.bad_line),
+                           Text(TextId::FileUnreadable)));
       return;
     case OrderFileStatus::kIoError:
       ShowMessage(MessageKind::Warning,
-                  QStringLiteral("Ordrelisten kunne ikke hentes fra %1: %2")
+                  Text(TextId::OrderFileNotLoaded)
                       .arg(QDir::toNativeSeparators(path), result.error));
       return;
   }

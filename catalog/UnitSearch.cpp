@@ -60,6 +60,8 @@ TFormSearch::TFormSearch(TCatalogStart start, QWidget* parent)
     : TFormTemplate(parent),
       folders_(std::move(start.Folders)),
       engine_(std::move(start.Engine)) {
+  // The frame's own creation first: the window's size, border and place on the screen.
+  TFormTemplate::FormCreate();
   setObjectName(QStringLiteral("FormSearch"));
   BuildLayout();
   PlaceCounterControls();
@@ -604,8 +606,7 @@ void TFormSearch::DrawGrid1MarkKey(int row) {
 }
 
 QString TFormSearch::NoQuantityHint() {
-  return QStringLiteral("Antal kan kun angives for de første %1 træffere")
-      .arg(TQuantityTable::kFirstHitWithout);
+  return Text(TextId::NoQuantityForLaterHits).arg(TQuantityTable::kFirstHitWithout);
 }
 
 void TFormSearch::HideQuantityEditor() { AntalEdit->hide(); }
@@ -758,7 +759,7 @@ void TFormSearch::TilOrdreBtnClick() {
   QApplication::restoreOverrideCursor();
   if (!result.complete()) {
     ShowMessage(MessageKind::Warning,
-                QStringLiteral("Kun %1 af %2 markerede varer blev overført til ordrelisten.")
+                Text(TextId::PartialHandOver)
                     .arg(result.handed_over)
                     .arg(result.marked));
   }

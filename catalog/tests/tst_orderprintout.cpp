@@ -128,6 +128,30 @@ class OrderPrintoutTest : public QObject {
     QCOMPARE(canvas.rules[0].y1, kHeadingY + 45 + 8);
   }
 
+  // Address lines nobody configured print nothing, and the lines around them keep the
+  // places they have with a full address.
+  void blankAddressLinesPrintNothingAndMoveNothing() {
+    OrderPrintout printout = Printout(1);
+    printout.firm_address = QStringList{"", "1234 By", ""};
+    RecordingCanvas canvas;
+    QVERIFY(DrawOrderPrintout(canvas, kPage, printout));
+    QCOMPARE(canvas.Find("1234 By").at(0).y, 30 + 60 + 6 + 51);
+    printout.firm_address = QStringList{"", "", ""};
+    RecordingCanvas bare;
+    QVERIFY(DrawOrderPrintout(bare, kPage, printout));
+    // Above the headings only the firm's name is written.
+    int header_texts = 0;
+    for (const auto& text : bare.texts) {
+      if (text.y < kHeadingY) {
+        QCOMPARE(text.text, QString("Firma AB"));
+        ++header_texts;
+      }
+    }
+    QCOMPARE(header_texts, 1);
+    QCOMPARE(bare.Find("Varetekst").at(0).y, kHeadingY);
+    QCOMPARE(bare.Find("Vare 1").at(0).y, kFirstLineY);
+  }
+
   void lineColumnsAreAlignedOnTheirEdges() {
     RecordingCanvas canvas;
     QVERIFY(DrawOrderPrintout(canvas, kPage, Printout(1)));

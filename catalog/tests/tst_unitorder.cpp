@@ -12,11 +12,14 @@
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
+#include <QImage>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "ButtonEX.h"
+#include "CatalogSettings.h"
 #include "Cp1252.h"
 #include "DiscountCodes.h"
 #include "KvPrintUnit.h"
@@ -37,9 +40,11 @@ QByteArray TextTableBytes() {
   const QMap<int, QString> texts = {
       {0, "Ordre Liste"},  {6, "Varetekst"},  {7, "Antal"},   {11, "Brutto"},
       {12, "Netto"},       {13, "Total:"},    {35, "Antal skal være et tal"},
-      {64, "Fejl i filen (fil:"}, {65, "Filen kan ikke læses."}, {66, "Filen er tom"}};
+      {64, "Fejl i filen (fil:"}, {65, "Filen kan ikke læses."}, {66, "Filen er tom"},
+      {102, "Ikke gemt i %1: %2"}, {103, "Ikke hentet fra %1: %2"}, {104, "linie %1)"},
+      {105, "Intet udskrevet: ordrelinie %1 er ikke et tal."}};
   QString table;
-  for (int n = 0; n < 70; ++n) {
+  for (int n = 0; n < 112; ++n) {
     table += QString("%1 %2\r\n").arg(n, 3, 10, QChar('0')).arg(texts.value(n, QString("t%1").arg(n)));
   }
   return ToCp1252(table);
@@ -331,6 +336,61 @@ class UnitOrderTest : public QObject {
     QVERIFY(!QFile::exists(path));
   }
 
+  // The firm header's address lines come from the settings alone: with no address keys
+  // the printed page holds the firm's name and no address, and nothing below it moves.
+  void printedHeaderTakesTheAddressFromTheSettingsOnly() {
+    AddLines(3);
+    window_->RefreshTotals();
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("settings.ini");
+    SetSettingsFile(ini);
+    const QString bare = dir.filePath("bare.pdf");
+    PrintToPdf(bare);
+    {
+      QSettings settings(ini, QSettings::IniFormat);
+      settings.setValue("Tremora Divuvera/FirmaPostboks", "Postboks 999");
+      settings.setValue("Tremora Divuvera/FirmaPostnrBy", "0000 Eksempelby");
+      settings.setValue("Tremora Divuvera/FirmaFax", "Fax 00 00 00 00");
+    }
+    const QString full = dir.filePath("full.pdf");
+    PrintToPdf(full);
+    SetSettingsFile(QString());
+
+    const QMap<QString, QRectF> full_words = PdfWords(full);
+    const QMap<QString, QRectF> bare_words = PdfWords(bare);
+    for (const char* word : {"Postboks", "Eksempelby", "Fax"}) {
+      QVERIFY2(full_words.contains(word), word);
+      QVERIFY2(!bare_words.contains(word), word);
+    }
+    QVERIFY(bare_words.contains("Tremora"));
+    QCOMPARE(bare_words.value("Tremora"), full_words.value("Tremora"));
+    QCOMPARE(bare_words.value("Varetekst"), full_words.value("Varetekst"));
+    QCOMPARE(bare_words.value("Vare"), full_words.value("Vare"));
+
+    // The rendered page: ink where the name is, blank paper where the address would be.
+    QProcess render;
+    const QString png_base = dir.filePath("bare");
+    render.start("pdftoppm", {"-r", "72", "-png", "-f", "1", "-l", "1", "-singlefile", bare,
+                              png_base});
+    QVERIFY(render.waitForFinished(30000));
+    QImage page(png_base + ".png");
+    QVERIFY(!page.isNull());
+    QVERIFY(qAbs(page.width() - 595) <= 1 && qAbs(page.height() - 842) <= 1);  // A4
+    auto darkest = [&page](const QRectF& box) {
+      int darkest = 255;
+      const QRect area = box.toAlignedRect().intersected(page.rect());
+      for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+          darkest = std::min(darkest, qGray(page.pixel(x, y)));
+      return darkest;
+    };
+    QVERIFY(darkest(bare_words.value("Tremora")) < 128);
+    for (const char* word : {"Postboks", "Eksempelby", "Fax"})
+      QCOMPARE(darkest(full_words.value(word)), 255);
+    QVERIFY(QDir().mkpath(CATALOG_SCREENSHOT_DIR));
+    QVERIFY(page.save(CATALOG_SCREENSHOT_DIR "/printout-without-address.png"));
+  }
+
   // The windows with the shipped texts and discount codes, checked for what the pictures
   // show and saved for a look at the finished layout.
   void screenshots() {
@@ -391,6 +451,34 @@ class UnitOrderTest : public QObject {
   }
 
  private:
+  void PrintToPdf(const QString& path) {
+    print_->SetPdfFileChooser([path] { return path; });
+    print_->Printers()->setCurrentText(TFormPrint::PdfFileEntry());
+    print_->Copies()->setCurrentText("1");
+    print_->show();
+    print_->PrintBtnClick();
+    QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+    QVERIFY(QFile::exists(path));
+  }
+
+  // The first page's words and their boxes in points (the first box of each word).
+  static QMap<QString, QRectF> PdfWords(const QString& path) {
+    QProcess process;
+    process.start("pdftotext", {"-bbox", "-f", "1", "-l", "1", path, "-"});
+    process.waitForFinished(30000);
+    static const QRegularExpression word(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+    QMap<QString, QRectF> words;
+    for (auto it = word.globalMatch(QString::fromUtf8(process.readAllStandardOutput()));
+         it.hasNext();) {
+      const auto m = it.next();
+      if (words.contains(m.captured(5))) continue;
+      words.insert(m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                                         QPointF(m.captured(3).toDouble(), m.captured(4).toDouble())));
+    }
+    return words;
+  }
+
   void AddLines(int n) {
     for (int i = 1; i <= n; ++i) {
       window_->AddOrderLine(QString("Vare %1").arg(i), "1", QString("T%1").arg(i), "10 20 30",
