@@ -32,7 +32,7 @@ std::unique_ptr<TCatalogStart> StartCatalog() {
   if (LoadTextTable(data_folder, table_file).isEmpty()) {
     // Without a table only the built-in wording of the message can be shown.
     return Fail(MessageKind::Error,
-                Text(TextId::TextTableMissing,
+                Text(TextId::TextTableNotFound,
                      QStringLiteral("The text table \"%1\" was found neither in %2 nor in \"%3\"."))
                     .arg(table_file, QDir::currentPath(), data_folder));
   }

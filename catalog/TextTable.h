@@ -85,7 +85,7 @@ enum class TextId : int {
   PrintNoNewPage = 108,
   PrintNotFinished = 109,
   PdfFilePrinter = 110,          // the printer list's entry that prints into a PDF file
-  TextTableMissing = 111,        // %1 file name, %2 working folder, %3 data folder
+  TextTableNotFound = 111,       // %1 file name, %2 working folder, %3 data folder
   // Sorting the search grid, the details window and the keyboard commands.
   HintSortColumn = 140,       // header of a column that can order the hits
   HintNoSortColumn = 141,     // header of a column that cannot

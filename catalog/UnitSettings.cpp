@@ -174,7 +174,7 @@ bool TFormSettings::SaveValues() {
     store->setValue(Key(kFolderKeys[folder]), values[folder]);
   }
   for (int line = 0; line < 3; ++line) {
-    store->setValue(Key(kFirmAddressSettings[line].key), firm_edits_[line]->text());
+    store->setValue(Key(kFirmAddressKeys[line]), firm_edits_[line]->text());
   }
   store->setValue(Key(kLanguageKey), EnteredLanguage());
   store->sync();

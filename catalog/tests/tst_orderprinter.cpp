@@ -1,5 +1,6 @@
 // Printing order lists into PDF files, read back with pdftotext and pdfinfo.
 #include "OrderPrinter.h"
+#include "TextTable.h"
 
 #include <QFile>
 #include <QPrinter>
@@ -63,7 +64,12 @@ class OrderPrinterTest : public QObject {
  private slots:
   void initTestCase() {
     if (QStandardPaths::findExecutable("pdftotext").isEmpty()) QSKIP("pdftotext is missing");
+    // The failure sentences come from the shipped text table.
+    TextTable = std::make_unique<TTextTable>();
+    QVERIFY(TextTable->LoadFromFile(QStringLiteral(CATALOG_DATA_DIR "/KV.dat")));
   }
+
+  void cleanupTestCase() { FreeTextTable(); }
 
   void fontIsTheFirstPreferredOneInstalled() {
     QCOMPARE(ChoosePrintFont({"DejaVu Sans", "Helv", "Times"}), QString("Helv"));
@@ -150,7 +156,8 @@ class OrderPrinterTest : public QObject {
     p.lines[57][kGrossColumn] = "tyve";
     QString error;
     QVERIFY(!Print(path, p, &error));
-    QVERIFY(error.contains("58"));
+    QCOMPARE(error, Text(TextId::PrintAmountNotNumber).arg(58));
+    QVERIFY(error.contains("ordrelinie 58"));
     QVERIFY(!QFile::exists(path));
   }
 
