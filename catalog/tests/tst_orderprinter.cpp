@@ -1,5 +1,6 @@
 // Printing order lists into PDF files, read back with pdftotext and pdfinfo.
 #include "OrderPrinter.h"
+#include "PdfFiles.h"
 #include "TextTable.h"
 
 #include <QFile>
@@ -34,26 +35,6 @@ OrderPrintout Printout(int lines) {
   p.gross_total = "99,00";
   p.net_total = "88,00";
   return p;
-}
-
-QString Run(const QString& program, const QStringList& args) {
-  QProcess process;
-  process.start(program, args);
-  if (!process.waitForFinished(30000)) return QString();
-  return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-// Text of one page (or of all pages when page is 0).
-QString PdfText(const QString& path, int page = 0) {
-  QStringList args{"-layout"};
-  if (page > 0) args << "-f" << QString::number(page) << "-l" << QString::number(page);
-  return Run("pdftotext", args << path << "-");
-}
-
-int PdfPages(const QString& path) {
-  const QRegularExpressionMatch m =
-      QRegularExpression(R"(Pages:\s+(\d+))").match(Run("pdfinfo", {path}));
-  return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "ButtonEX.h"
+#include "PdfFiles.h"
 #include "KvPrintUnit.h"
 #include "DiscountCodes.h"
 #include "Messages.h"
@@ -19,27 +20,6 @@
 #include "UnitOrder.h"
 
 using namespace order;
-
-namespace {
-
-QString PdfText(const QString& path, int page) {
-  QProcess process;
-  process.start("pdftotext", {"-layout", "-f", QString::number(page), "-l",
-                              QString::number(page), path, "-"});
-  process.waitForFinished(30000);
-  return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-int PdfPages(const QString& path) {
-  QProcess process;
-  process.start("pdfinfo", {path});
-  process.waitForFinished(30000);
-  const auto m = QRegularExpression(R"(Pages:\s+(\d+))")
-                     .match(QString::fromUtf8(process.readAllStandardOutput()));
-  return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
-}  // namespace
 
 class PrintPreviewTest : public QObject {
   Q_OBJECT

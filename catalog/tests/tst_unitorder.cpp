@@ -19,6 +19,7 @@
 #include <QTest>
 
 #include "ButtonEX.h"
+#include "PdfFiles.h"
 #include "CatalogSettings.h"
 #include "Cp1252.h"
 #include "DiscountCodes.h"
@@ -48,23 +49,6 @@ QByteArray TextTableBytes() {
     table += QString("%1 %2\r\n").arg(n, 3, 10, QChar('0')).arg(texts.value(n, QString("t%1").arg(n)));
   }
   return ToCp1252(table);
-}
-
-QString PdfText(const QString& path, int page) {
-  QProcess process;
-  process.start("pdftotext", {"-layout", "-f", QString::number(page), "-l",
-                              QString::number(page), path, "-"});
-  process.waitForFinished(30000);
-  return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-int PdfPages(const QString& path) {
-  QProcess process;
-  process.start("pdfinfo", {path});
-  process.waitForFinished(30000);
-  const auto m = QRegularExpression(R"(Pages:\s+(\d+))")
-                     .match(QString::fromUtf8(process.readAllStandardOutput()));
-  return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 }  // namespace
@@ -459,24 +443,6 @@ class UnitOrderTest : public QObject {
     print_->PrintBtnClick();
     QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
     QVERIFY(QFile::exists(path));
-  }
-
-  // The first page's words and their boxes in points (the first box of each word).
-  static QMap<QString, QRectF> PdfWords(const QString& path) {
-    QProcess process;
-    process.start("pdftotext", {"-bbox", "-f", "1", "-l", "1", path, "-"});
-    process.waitForFinished(30000);
-    static const QRegularExpression word(
-        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
-    QMap<QString, QRectF> words;
-    for (auto it = word.globalMatch(QString::fromUtf8(process.readAllStandardOutput()));
-         it.hasNext();) {
-      const auto m = it.next();
-      if (words.contains(m.captured(5))) continue;
-      words.insert(m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
-                                         QPointF(m.captured(3).toDouble(), m.captured(4).toDouble())));
-    }
-    return words;
   }
 
   void AddLines(int n) {
