@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Builds every file of the csv-spectrum suite into a base and reads every cell back.
 
-usage: csv_spectrum_test.py LODEX LODEX_BUILD SPECTRUM_DIR WORK_DIR
+usage: csv_suite_test.py LODEX LODEX_BUILD SPECTRUM_DIR WORK_DIR
 
 Each csvs/NAME.csv is built with a schema made from its header row (one data field per
 column, the first column also a search field), exported again with `lodex export
