@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "Cp1252.h"
+#include "TestTextTable.h"
 #include "DiscountCodes.h"
 #include "Messages.h"
 #include "NumberFormat.h"
@@ -96,12 +97,7 @@ QByteArray TextTableBytes() {
                                     {182, "linie %1"},
                                     {183, "Kan ikke gemme %1: %2"},
                                     {187, "Gemme?"}};
-  QString table;
-  for (int n = 0; n < 240; ++n) {
-    table +=
-        QString("%1 %2\r\n").arg(n, 3, 10, QChar('0')).arg(texts.value(n, QString("t%1").arg(n)));
-  }
-  return ToCp1252(table);
+  return NumberedTextTable(texts);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "Cp1252.h"
+#include "TestTextTable.h"
 #include "Messages.h"
 #include "NumberFormat.h"
 #include "OrderCsv.h"
@@ -56,15 +57,9 @@ class OrderCsvTest : public QObject {
   void initTestCase() {
     UseCommaDecimalSeparator();
     SetMessageHandler([this](MessageKind, const QString& text) { messages_ << text; });
-    QString table;
-    for (int n = 0; n < 240; ++n) {
-      QString text = QString("t%1").arg(n);
-      if (n == 190) text = "Fejl ved %1: %2";
-      if (n == 191) text = "Eksporteret til %1.";
-      table += QString("%1 %2\r\n").arg(n, 3, 10, QChar('0')).arg(text);
-    }
     TextTable = std::make_unique<TTextTable>();
-    TextTable->LoadFromBytes(ToCp1252(table));
+    TextTable->LoadFromBytes(
+        NumberedTextTable({{190, "Fejl ved %1: %2"}, {191, "Eksporteret til %1."}}));
   }
 
   void cleanupTestCase() {

@@ -19,6 +19,7 @@
 #include <QTest>
 
 #include "ButtonEX.h"
+#include "TestTextTable.h"
 #include "PdfFiles.h"
 #include "CatalogSettings.h"
 #include "Cp1252.h"
@@ -44,11 +45,7 @@ QByteArray TextTableBytes() {
       {64, "Fejl i filen (fil:"}, {65, "Filen kan ikke læses."}, {66, "Filen er tom"},
       {102, "Ikke gemt i %1: %2"}, {103, "Ikke hentet fra %1: %2"}, {104, "linie %1)"},
       {105, "Intet udskrevet: ordrelinie %1 er ikke et tal."}};
-  QString table;
-  for (int n = 0; n < 112; ++n) {
-    table += QString("%1 %2\r\n").arg(n, 3, 10, QChar('0')).arg(texts.value(n, QString("t%1").arg(n)));
-  }
-  return ToCp1252(table);
+  return NumberedTextTable(texts);
 }
 
 }  // namespace
