@@ -14,6 +14,7 @@
 #include <QWheelEvent>
 
 #include "CatalogSettings.h"
+#include "NamedChild.h"
 #include "CatalogueFolder.h"
 #include "DemoBase.h"
 #include "DiscountCodes.h"
@@ -45,9 +46,7 @@ class SearchWindowTest : public QObject {
 
   template <class T>
   T* Child(const char* name) const {
-    T* child = window_->findChild<T*>(QString::fromLatin1(name));
-    if (!child) qFatal("no control %s", name);
-    return child;
+    return NamedChild<T>(window_.get(), name);
   }
   QLineEdit* Edit(int field) const {
     static const char* const kNames[] = {"VaretekstEdit", "TypenrEdit", "ElnrEdit", "EANEdit"};

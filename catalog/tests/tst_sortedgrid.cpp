@@ -20,6 +20,7 @@
 #include <algorithm>
 
 #include "ButtonEX.h"
+#include "NamedChild.h"
 #include "CatalogSettings.h"
 #include "CatalogueFolder.h"
 #include "TestFiles.h"
@@ -125,9 +126,7 @@ class SortedGridTest : public QObject {
 
   template <class T>
   T* Child(const char* name) const {
-    T* child = window_->findChild<T*>(QString::fromLatin1(name));
-    if (!child) qFatal("no control %s", name);
-    return child;
+    return NamedChild<T>(window_.get(), name);
   }
   TResultGrid* Grid() const { return Child<TResultGrid>("DrawGrid1"); }
   QScrollBar* Scroll() const { return Child<QScrollBar>("ScrollBar"); }
