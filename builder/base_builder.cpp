@@ -236,6 +236,18 @@ void BaseBuilder::Tick(uint64_t done) const {
   if (options_.progress) options_.progress->Update(done);
 }
 
+size_t BaseBuilder::PassBudget(size_t tasks) const {
+  if (options_.work_dir.empty()) return 0;
+  if (options_.run_bytes > 0) return options_.run_bytes;
+  // What the build holds throughout: the rows, their places, the record pointers.
+  const size_t held = arena_.capacity() + row_offset_.capacity() * 8 + row_table_.capacity() * 2 +
+                      row_line_.capacity() * 4 + bit_row_.capacity() * 4 + pointer_.capacity() * 4;
+  const size_t total = options_.memory_mb << 20;
+  const size_t left = total > held ? total - held : 0;
+  // A floor keeps the runs few when the rows alone fill the allowance.
+  return std::max<size_t>(left / std::max<size_t>(tasks, 1), size_t{32} << 20);
+}
+
 // ---------------------------------------------------------------------------------
 // Writing
 
@@ -321,7 +333,7 @@ bool BaseBuilder::WriteSortFields(const std::string& dir, BuildError* error) {
         widest_frac = std::max(widest_frac, d);
       }
     }
-    SortRun run;
+    SortRun run(options_.work_dir, PassBudget(1));
     for (uint32_t bit = 0; bit < n; ++bit) {
       const std::string_view raw = Cell(bit_row_[bit], slot);
       const std::string_view value = Trim(raw);
@@ -334,7 +346,7 @@ bool BaseBuilder::WriteSortFields(const std::string& dir, BuildError* error) {
       }
       Tick(bit);
     }
-    run.Write(pointer_, &sort);
+    if (!run.Write(pointer_, &sort, error)) return false;
     if (Stopped(error)) return false;
   }
   return sort.Close(error);

@@ -20,10 +20,22 @@
 
 namespace lodex::build {
 
+inline constexpr size_t kDefaultMemoryMb = 1536;
+inline constexpr size_t kMinMemoryMb = 256;
+
 struct BuildOptions {
   size_t max_phrases = 5000;
   int block_words = 0;  // > 0 overrides the schema and the default
   bool substitute = false;  // replace text Windows-1252 cannot hold (substitute.h)
+  // What the build may hold in memory, in MiB (lodex-build --memory). Whole-table passes
+  // that need more sort in runs written to work_dir and merge them.
+  size_t memory_mb = kDefaultMemoryMb;
+  // Where those runs go (a directory of their own, emptied by the caller); empty: the
+  // passes keep everything in memory.
+  std::string work_dir;
+  // For tests: > 0 caps every pass's share of memory at this many bytes, so that small
+  // tables run the external paths.
+  size_t run_bytes = 0;
   Progress* progress = nullptr;
   const std::atomic<bool>* stop = nullptr;  // set from outside to abandon the build
 };
@@ -87,6 +99,8 @@ class BaseBuilder {
   bool Stopped(BuildError* error) const;
   void Phase(const std::string& name, uint64_t total) const;
   void Tick(uint64_t done) const;
+  // Bytes each of `tasks` whole-table passes running at once may hold.
+  size_t PassBudget(size_t tasks) const;
 
   bool WriteRecords(const std::string& dir, BuildSummary* summary, BuildError* error);
   bool WriteSortFields(const std::string& dir, BuildError* error);

@@ -41,6 +41,9 @@ void PrintHelp() {
       "  --block-words N    words per index block (default: from the schema, else\n"
       "                     about the square root of each field's word count, 16..128)\n"
       "  --phrases N        at most N phrases in the record code (0..5000, default 5000)\n"
+      "  --memory MB        memory the build may use, in MiB (at least 256, default\n"
+      "                     1536); passes over the whole table that need more sort in\n"
+      "                     runs written next to DIR and merge them\n"
       "  --substitute       replace text that Windows-1252 cannot represent by a close\n"
       "                     form: common symbols spelled out (\"Ohm\", \"<=\", \">=\", \"->\",\n"
       "                     \"sqrt\", \"-\"), else the compatibility decomposition without\n"
@@ -144,6 +147,13 @@ int main(int argc, char** argv) {
       long n = 0;
       if (!v || !ParseCount(v, 0, 5000, &n)) return Usage("--phrases needs a number 0..5000");
       request.options.max_phrases = static_cast<size_t>(n);
+    } else if (arg == "--memory") {
+      const char* v = value("--memory");
+      long n = 0;
+      if (!v || !ParseCount(v, 0, 1L << 24, &n)) return Usage("--memory needs a number of MiB (at least 256)");
+      if (n < static_cast<long>(lodex::build::kMinMemoryMb))
+        return Usage("--memory " + std::to_string(n) + " is too little; a build needs at least 256 MiB");
+      request.options.memory_mb = static_cast<size_t>(n);
     } else if (arg == "--substitute") {
       request.options.substitute = true;
     } else if (arg == "--quiet") {
@@ -162,6 +172,13 @@ int main(int argc, char** argv) {
   if (request.out_dir.empty()) return Usage("--out is required");
   if (table.empty()) return Usage("no product table given");
   request.table_path = table;
+
+  // Set by the tests only: a tiny share of memory per pass makes small tables take the
+  // paths that large ones take.
+  if (const char* run_bytes = std::getenv("LODEX_BUILD_RUN_BYTES")) {
+    long n = 0;
+    if (ParseCount(run_bytes, 1, 1L << 40, &n)) request.options.run_bytes = static_cast<size_t>(n);
+  }
 
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);

@@ -31,11 +31,23 @@ bool ReadFile(const std::string& path, std::string* text) {
   return !in.bad();
 }
 
+// The build's runs and spilled rows, inside the directory the base is built in.
+constexpr const char* kWorkDir = "work";
+
 void RemoveBaseDir(const fs::path& dir) {
   std::error_code ec;
+  fs::remove_all(dir / kWorkDir, ec);
   for (const char* name : fmt::kBaseFiles) fs::remove(dir / name, ec);
   fs::remove(dir, ec);
 }
+
+// Removes the directory being built in unless the build was put in place.
+struct BuildDirGuard {
+  fs::path dir;
+  ~BuildDirGuard() {
+    if (!dir.empty()) RemoveBaseDir(dir);
+  }
+};
 
 }  // namespace
 
@@ -76,6 +88,24 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
     }
   }
 
+  std::string temp_template = (parent / ("." + out.filename().string() + ".building-XXXXXX")).string();
+  if (!mkdtemp(temp_template.data())) {
+    *error = parent.string() + ": cannot create a directory to build in: " + std::strerror(errno);
+    return kExitOutput;
+  }
+  const fs::path temp(temp_template);
+  // mkdtemp makes the directory private; the base gets the usual permissions.
+  const mode_t mask = umask(0);
+  umask(mask);
+  chmod(temp_template.c_str(), 0777 & ~mask);
+  BuildDirGuard guard{temp};
+  BuildOptions options = request.options;
+  options.work_dir = (temp / kWorkDir).string();
+  if (!fs::create_directory(options.work_dir, ec)) {
+    *error = options.work_dir + ": cannot create: " + ec.message();
+    return kExitOutput;
+  }
+
   TableFormat format;
   format.encoding = schema.encoding;
   format.delimiter = schema.delimiter;
@@ -84,7 +114,7 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
   if (request.options.progress) request.options.progress->Phase("reading table", 1);
   const auto reading = std::chrono::steady_clock::now();
   if (!table.Load(request.table_path, format, error)) return kExitInput;
-  BaseBuilder builder(schema, request.options);
+  BaseBuilder builder(schema, options);
   if (!builder.SetHeader(table.header(), error)) {
     *error = request.table_path + ": " + *error;
     return kExitInput;
@@ -110,16 +140,6 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
 
   const double read_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - reading).count();
 
-  std::string temp_template = (parent / ("." + out.filename().string() + ".building-XXXXXX")).string();
-  if (!mkdtemp(temp_template.data())) {
-    *error = parent.string() + ": cannot create a directory to build in: " + std::strerror(errno);
-    return kExitOutput;
-  }
-  const fs::path temp(temp_template);
-  // mkdtemp makes the directory private; the base gets the usual permissions.
-  const mode_t mask = umask(0);
-  umask(mask);
-  chmod(temp_template.c_str(), 0777 & ~mask);
   bool written = false;
   BuildError build_error;
   try {
@@ -135,6 +155,7 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
     if (request.options.stop && request.options.stop->load()) return kExitInterrupted;
     return build_error.code;
   }
+  fs::remove_all(options.work_dir, ec);
   summary->phases.insert(summary->phases.begin(), {"reading table", read_seconds});
   summary->seconds += read_seconds;
   summary->substituted_cells = table.substituted_cells();
@@ -147,6 +168,7 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
 
   // Swap the finished base into place: in one step where the file system can exchange
   // two directories, so readers see the old base or the new one, never neither.
+  guard.dir.clear();
   if (replacing && renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, out.c_str(), RENAME_EXCHANGE) == 0) {
     RemoveBaseDir(temp);  // now the old base
     return kExitOk;

@@ -13,6 +13,7 @@
 
 #include "run_build.h"
 #include "demo_catalog.h"
+#include "format/files.h"
 #include "testing/test_support.h"
 
 namespace lodex::build {
@@ -146,6 +147,28 @@ TEST(RunBuild, CommandLineExitCodesAndMessages) {
   EXPECT_EQ(RunCommand(tool + " --quiet --schema " + (dir / "schema.json") + " --out " + (dir / "b") + " " + (dir / "t.tsv"), &out),
             kExitInput);
   EXPECT_NE(out.find("lodex-build: search field 1 \"Tekst\" gets no word"), std::string::npos) << out;
+  EXPECT_EQ(RunCommand(tool + " --memory 255 --schema " + (dir / "schema.json") + " --out " + (dir / "b") + " " + (dir / "t.tsv"), &out),
+            kExitUsage);
+  EXPECT_NE(out.find("--memory 255 is too little; a build needs at least 256 MiB"), std::string::npos) << out;
+  EXPECT_EQ(RunCommand(tool + " --memory lots --schema " + (dir / "schema.json") + " --out " + (dir / "b") + " " + (dir / "t.tsv"), &out),
+            kExitUsage);
+}
+
+// Whatever the memory allowed, the base comes out the same byte for byte: with the
+// default, and with the least memory and runs of a few KiB, so that every whole-table
+// pass sorts in runs on disk and merges them. No run file is left behind.
+TEST(RunBuild, BasesAreTheSameWhateverTheMemory) {
+  TempDir dir;
+  ASSERT_EQ(RunCommand(std::string(LODEX_DEMO_TOOL) + " --count 20000 --out " + (dir / "demo")), 0);
+  const std::string build = std::string(LODEX_BUILD_TOOL) + " --quiet --schema " + (dir / "demo/schema.json");
+  const std::string table = " " + (dir / "demo/products.tsv");
+  std::string out;
+  ASSERT_EQ(RunCommand(build + " --out " + (dir / "default") + table, &out), 0) << out;
+  ASSERT_EQ(RunCommand("LODEX_BUILD_RUN_BYTES=4096 " + build + " --memory 256 --out " + (dir / "least") + table, &out), 0)
+      << out;
+  for (const char* name : format::kBaseFiles)
+    EXPECT_TRUE(ReadFile(dir / ("default/" + std::string(name))) == ReadFile(dir / ("least/" + std::string(name)))) << name;
+  EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"default", "demo", "least"}));
 }
 
 TEST(Demo, IsDeterministicAndBuildsTheCatalogueBase) {

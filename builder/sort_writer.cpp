@@ -5,6 +5,7 @@
 
 #include "format/coding.h"
 #include "format/sort.h"
+#include "spill_file.h"
 #include "textkeys.h"
 
 namespace lodex::build {
@@ -49,29 +50,121 @@ void SortRun::AddValue(uint32_t bit, std::string_view key) {
   valued_.push_back(bit);
   key_at_.push_back(keys_.size());
   keys_.append(key);
+  // Per key: its bytes, its offset and bit, and its place in the sort order; twice that
+  // for what growing the arrays may leave unused.
+  if (budget_ > 0 && !work_dir_.empty() && 2 * (keys_.size() + valued_.size() * 18) >= budget_) Spill();
 }
+
+SortRun::~SortRun() { RemoveSpillFiles(runs_); }
 
 void SortRun::AddHollow(uint32_t bit) { hollow_.push_back(bit); }
 
-void SortRun::Write(const std::vector<uint32_t>& pointers, OutFile* out) const {
+std::string_view SortRun::Key(uint32_t i) const {
+  const uint64_t end = i + 1 < key_at_.size() ? key_at_[i + 1] : keys_.size();
+  return std::string_view(keys_).substr(key_at_[i], end - key_at_[i]);
+}
+
+std::vector<uint32_t> SortRun::SortedOrder() const {
   std::vector<uint32_t> order(valued_.size());
   std::iota(order.begin(), order.end(), 0u);
-  auto key = [&](uint32_t i) {
-    const uint64_t end = i + 1 < key_at_.size() ? key_at_[i + 1] : keys_.size();
-    return std::string_view(keys_).substr(key_at_[i], end - key_at_[i]);
-  };
-  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return key(a) < key(b); });
+  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return Key(a) < Key(b); });
+  return order;
+}
+
+void SortRun::Clear() {
+  keys_.clear();
+  key_at_.clear();
+  valued_.clear();
+}
+
+// A run file: per key in order, its length (varint), its bytes and its bit.
+void SortRun::Spill() {
+  if (valued_.empty()) return;
+  const std::vector<uint32_t> order = SortedOrder();
+  const std::string path = SpillPath(work_dir_, "sort-run");
+  OutFile file;
+  if (spill_error_.message.empty() && file.Open(path, &spill_error_)) {
+    std::string entry;
+    for (uint32_t i : order) {
+      entry.clear();
+      const std::string_view key = Key(i);
+      PutVarint64(entry, key.size());
+      entry.append(key);
+      fmt::PutFixed32(entry, valued_[i]);
+      file.Append(entry);
+    }
+    file.Close(&spill_error_);
+  }
+  runs_.push_back(path);
+  Clear();
+}
+
+bool SortRun::Write(const std::vector<uint32_t>& pointers, OutFile* out, BuildError* error) {
+  BuildError ignored;
+  if (!error) error = &ignored;
   std::string run;
-  run.reserve((valued_.size() + hollow_.size()) * fmt::kSortEntryBytes);
-  for (uint32_t i : order) {
-    fmt::PutFixed32(run, valued_[i]);
-    fmt::PutFixed32(run, pointers[valued_[i]]);
-  }
-  for (uint32_t bit : hollow_) {
-    fmt::PutFixed32(run, bit | fmt::kHollowMark);
+  auto put = [&](uint32_t entry, uint32_t bit) {
+    fmt::PutFixed32(run, entry);
     fmt::PutFixed32(run, pointers[bit]);
+    if (run.size() >= (1u << 20)) {
+      out->Append(run);
+      run.clear();
+    }
+  };
+  if (runs_.empty()) {
+    for (uint32_t i : SortedOrder()) put(valued_[i], valued_[i]);
+  } else {
+    Spill();
+    if (!spill_error_.message.empty()) return Fail(error, spill_error_.code, spill_error_.message);
+    // Merge: the runs hold ascending bits one after the other, so among equal keys the
+    // earlier run's entry comes first.
+    struct Head {
+      std::string key;
+      uint32_t bit = 0;
+    };
+    const size_t count = runs_.size();
+    std::vector<SpillReader> readers(count);
+    std::vector<Head> heads(count);
+    auto advance = [&](size_t r) {
+      uint64_t length = 0;
+      const char* p = nullptr;
+      if (!readers[r].TakeVarint(&length) || !(p = readers[r].Take(length)) ||
+          !readers[r].TakeFixed32(&heads[r].bit)) {
+        readers[r].Close();
+        return false;
+      }
+      heads[r].key.assign(p, length);
+      return true;
+    };
+    auto later = [&](size_t a, size_t b) {  // for a min-heap
+      const int c = heads[a].key.compare(heads[b].key);
+      return c != 0 ? c > 0 : a > b;
+    };
+    std::vector<size_t> heap;
+    const size_t buffer = std::max<size_t>(budget_ / (count + 1), 64 << 10);
+    for (size_t r = 0; r < count; ++r) {
+      if (!readers[r].Open(runs_[r], std::min<size_t>(buffer, 1 << 20), error)) return false;
+      if (advance(r)) heap.push_back(r);
+      else if (readers[r].Failed(error)) return false;
+    }
+    std::make_heap(heap.begin(), heap.end(), later);
+    while (!heap.empty()) {
+      std::pop_heap(heap.begin(), heap.end(), later);
+      const size_t r = heap.back();
+      put(heads[r].bit, heads[r].bit);
+      if (advance(r)) {
+        std::push_heap(heap.begin(), heap.end(), later);
+      } else {
+        if (readers[r].Failed(error)) return false;
+        heap.pop_back();
+      }
+    }
+    RemoveSpillFiles(runs_);
+    runs_.clear();
   }
+  for (uint32_t bit : hollow_) put(bit | fmt::kHollowMark, bit);
   out->Append(run);
+  return true;
 }
 
 }  // namespace lodex::build

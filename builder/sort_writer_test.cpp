@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "format/coding.h"
 #include "format/sort.h"
+#include "testing/temp_dir.h"
 
 namespace lodex::build {
 namespace {
@@ -27,7 +30,7 @@ TEST(ParseNumber, AcceptsPriceListNumbersAndCountsSignificantDigits) {
 }
 
 // The record numbers of a written run, hollow ones marked with a leading '~'.
-std::vector<std::string> RunOrder(const SortRun& run, size_t records) {
+std::vector<std::string> RunOrder(SortRun& run, size_t records) {
   std::vector<uint32_t> pointers(records);
   for (size_t b = 0; b < records; ++b) pointers[b] = static_cast<uint32_t>(1000 + b);
   OutFile out;
@@ -67,6 +70,27 @@ TEST(SortRun, TextKeysFoldCaseAndAccentsAndPlaceDanishLettersLast) {
   // abe = ABE (bit order), É as E, then Z, Æ, Ø, Å.
   EXPECT_EQ(RunOrder(key_run, values.size()), (std::vector<std::string>{"1", "5", "6", "3", "2", "4", "0"}));
   EXPECT_EQ(RunOrder(byte_run, values.size()), (std::vector<std::string>{"5", "3", "1", "0", "2", "4", "6"}));
+}
+
+// Past its budget a run sorts in runs on disk and merges them: the entries come out as
+// from memory, equal keys across runs in bit order, and no run file stays behind.
+TEST(SortRun, RunsOnDiskMergeToTheOrderHeldInMemory) {
+  lodex::testing::TempDir dir;
+  std::vector<std::string> values;
+  for (uint32_t b = 0; b < 3000; ++b)
+    values.push_back(b % 7 == 0 ? "" : std::to_string((b * 7919) % 211) + (b % 3 ? "x" : ""));
+  SortRun memory;
+  SortRun disk(dir.path(), 512);
+  for (uint32_t b = 0; b < values.size(); ++b) {
+    for (SortRun* run : {&memory, &disk}) {
+      if (values[b].empty()) run->AddHollow(b);
+      else run->AddValue(b, SortKey(Collation::kKey, values[b], 0, 0));
+    }
+  }
+  EXPECT_EQ(memory.spilled_runs(), 0u);
+  EXPECT_GT(disk.spilled_runs(), 20u);
+  EXPECT_EQ(RunOrder(disk, values.size()), RunOrder(memory, values.size()));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 }  // namespace
