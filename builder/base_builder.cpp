@@ -362,12 +362,10 @@ bool BaseBuilder::CollectWords(size_t field, FieldWords* out, bool report) const
 
   // Words with equal key forms are one word: the bytewise smallest spelling is kept and
   // their records are united.
-  std::unordered_map<std::string, uint32_t> by_key;
-  by_key.reserve(std::min<size_t>(n, 1u << 22));
-  std::vector<std::string> word_keys;
+  out->words = std::make_unique<WordCollector>(norm);
+  WordCollector& words = *out->words;
   std::vector<std::string> cell_words;
   std::string why;
-  std::vector<IndexWord>& words = out->words;
   for (uint32_t bit = 0; bit < n; ++bit) {
     const uint32_t row = bit_row_[bit];
     if (!CellWords(source, Cell(row, slot), &cell_words, &why)) {
@@ -376,33 +374,17 @@ bool BaseBuilder::CollectWords(size_t field, FieldWords* out, bool report) const
     }
     for (std::string& w : cell_words) {
       if (reverse) std::reverse(w.begin(), w.end());
-      auto [it, inserted] = by_key.try_emplace(norm.KeyForm(w), static_cast<uint32_t>(words.size()));
-      if (inserted) {
-        words.push_back({std::move(w), {bit}});
-        word_keys.push_back(it->first);
-        continue;
-      }
-      IndexWord& word = words[it->second];
-      if (w < word.stored) word.stored = std::move(w);
-      if (word.postings.back() != bit) word.postings.push_back(bit);
+      words.Add(w, bit);
     }
     if ((bit & 0xFFFF) == 0 && Stopped(&out->error)) return false;
     if (report) Tick(bit);
   }
-  if (words.empty()) {
+  if (words.size() == 0) {
     out->error = "search field " + std::to_string(def.number) + " \"" + Windows1252ToUtf8(def.name) +
                  "\" gets no word from any row; a search field needs at least one word";
     return false;
   }
-  by_key.clear();
-  std::vector<uint32_t> order(words.size());
-  std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return word_keys[a] < word_keys[b]; });
-  out->sorted.reserve(order.size());
-  for (uint32_t i : order) {
-    out->sorted.push_back(&words[i]);
-    out->postings += words[i].postings.size();
-  }
+  words.Finish();
   return true;
 }
 
@@ -427,15 +409,20 @@ bool BaseBuilder::WriteWordIndex(const std::string& dir, BuildSummary* summary, 
         return Fail(error, StopAsked() ? kExitInterrupted : kExitInput, batch[k].error);
       }
       const SearchFieldSpec& def = schema_.search_fields[first + k];
+      const WordCollector& words = *batch[k].words;
       const int block_words = options_.block_words > 0 ? options_.block_words
                               : schema_.block_words > 0 ? schema_.block_words
-                                                        : DefaultBlockWords(batch[k].sorted.size());
+                                                        : DefaultBlockWords(words.size());
       uint32_t offset = 0;
       std::string why;
-      if (!writer.AddField(batch[k].sorted, block_words, &offset, &why)) return Fail(error, kExitInput, why);
+      if (!writer.BeginField(block_words, &offset, &why)) return Fail(error, kExitInput, why);
+      for (size_t i = 0; i < words.size(); ++i)
+        if (!writer.AddWord(words.Stored(i), words.Postings(i), &why)) return Fail(error, kExitInput, why);
+      writer.EndField();
       index1_offset_.push_back(offset);
       summary->search_fields.push_back(
-          {def.number, def.name, static_cast<uint32_t>(batch[k].words.size()), batch[k].postings});
+          {def.number, def.name, static_cast<uint32_t>(words.size()), words.postings()});
+      batch[k].words.reset();
     }
   }
   writer.Finish();

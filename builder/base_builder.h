@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "build_schema.h"
 #include "product_table.h"
 #include "progress.h"
+#include "word_collector.h"
 #include "word_index_writer.h"
 
 namespace lodex::build {
@@ -84,6 +86,8 @@ class BaseBuilder {
 
   // Finds the schema's columns in the header row (Windows-1252 names).
   bool SetHeader(const std::vector<std::string>& header, std::string* error);
+  // Room for the rows' cells, about table_bytes in all, taken at once rather than grown.
+  void Reserve(uint64_t table_bytes) { arena_.reserve(table_bytes); }
   // Takes one product row; `line` is where it starts in the table, for messages.
   bool AddRow(uint64_t line, const std::vector<std::string_view>& cells, std::string* error);
   uint32_t rows() const { return static_cast<uint32_t>(row_offset_.size()); }
@@ -106,9 +110,7 @@ class BaseBuilder {
   bool WriteSortFields(const std::string& dir, BuildError* error);
   // One search field's words in key order, or the error that stopped collecting them.
   struct FieldWords {
-    std::vector<IndexWord> words;
-    std::vector<const IndexWord*> sorted;
-    uint64_t postings = 0;
+    std::unique_ptr<WordCollector> words;
     std::string error;
   };
   bool CollectWords(size_t field, FieldWords* out, bool report) const;

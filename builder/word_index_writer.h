@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,7 @@ struct IndexWord {
 
 // Up to 32 prefix slots (each up to 8 bytes) for a block of words: the words' leading
 // bytes, spread over the block so that each word finds a slot it shares bytes with.
+std::vector<std::string> ChoosePrefixes(const std::vector<std::string_view>& words);
 std::vector<std::string> ChoosePrefixes(const std::vector<const IndexWord*>& words);
 
 // The prefix code for word under slots and the number of prefix bytes it covers
@@ -43,16 +45,30 @@ class WordIndexWriter {
   bool AddField(const std::vector<const IndexWord*>& words, int block_words,
                 uint32_t* index1_offset, std::string* error);
 
+  // The same a word at a time, so the words need not all be held at once: BeginField,
+  // AddWord for each word in key order, EndField. A word's postings are written at
+  // once; only its block's stored forms wait for the block to fill.
+  bool BeginField(int block_words, uint32_t* index1_offset, std::string* error);
+  bool AddWord(std::string_view stored, std::span<const uint32_t> postings, std::string* error);
+  void EndField();
+
   // Pads index2.dat so that readers may fetch 4 bytes past the last count.
   void Finish();
 
  private:
-  void WritePostings(const IndexWord& word);
+  void WritePostings(std::span<const uint32_t> postings);
+  void WriteBlock();
 
   uint32_t total_records_;
   OutFile* index1_;
   OutFile* index2_;
   OutFile* post_;
+  size_t per_block_ = 1;
+  uint32_t block_post_offset_ = 0;
+  std::string block_text_;               // the block's stored forms, one after another
+  std::vector<uint32_t> block_ends_;     // where each ends in block_text_
+  std::vector<uint32_t> block_counts_;   // and its posting count
+  std::vector<std::string_view> block_views_;
   std::string block_;
   std::string scratch_;
   std::vector<uint8_t> bitmap_;
