@@ -24,15 +24,16 @@ size_t OneUtf8Character(std::string_view rest) {
 }
 
 // One conversion with iconv; false at the first unconvertible input character.
+// growth: output bytes one input byte can become at most (the output grows if wrong).
 bool Convert(const char* to, const char* from, std::string_view in, std::string* out,
-             size_t* bad_offset, SkipFn substitute) {
+             size_t* bad_offset, SkipFn substitute, size_t growth) {
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) {
     if (bad_offset) *bad_offset = 0;
     return false;
   }
   out->clear();
-  out->resize(in.size() * 4 + 16);
+  out->resize(in.size() * growth + 16);
   char* src = const_cast<char*>(in.data());
   size_t src_left = in.size();
   char* dst = out->data();
@@ -40,7 +41,7 @@ bool Convert(const char* to, const char* from, std::string_view in, std::string*
   bool ok = true;
   while (src_left > 0) {
     if (iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<size_t>(-1)) continue;
-    if (errno == E2BIG) {  // cannot happen with 4x room; grow all the same
+    if (errno == E2BIG) {  // cannot happen with room for the growth; grow all the same
       const size_t used = out->size() - dst_left;
       out->resize(out->size() * 2);
       dst = out->data() + used;
@@ -96,18 +97,18 @@ bool IsUtf8(std::string_view text) {
 }
 
 bool Utf8ToWindows1252(std::string_view in, std::string* out, size_t* bad_offset) {
-  return Convert("WINDOWS-1252", "UTF-8", in, out, bad_offset, nullptr);
+  return Convert("WINDOWS-1252", "UTF-8", in, out, bad_offset, nullptr, 1);
 }
 
 std::string Utf8ToWindows1252OrQuestionMarks(std::string_view in) {
   std::string out;
-  Convert("WINDOWS-1252", "UTF-8", in, &out, nullptr, OneUtf8Character);
+  Convert("WINDOWS-1252", "UTF-8", in, &out, nullptr, OneUtf8Character, 1);
   return out;
 }
 
 std::string Windows1252ToUtf8(std::string_view in) {
   std::string out;
-  Convert("UTF-8", "WINDOWS-1252", in, &out, nullptr, OneByte);
+  Convert("UTF-8", "WINDOWS-1252", in, &out, nullptr, OneByte, 3);
   return out;
 }
 

@@ -119,6 +119,7 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
     *error = request.table_path + ": " + *error;
     return kExitInput;
   }
+  builder.Reserve(table.bytes());
   std::string row_error;
   const bool rows_ok = table.ForEachRow(
       [&](uint64_t line, const std::vector<std::string_view>& cells) {
