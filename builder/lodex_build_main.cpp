@@ -183,6 +183,8 @@ int main(int argc, char** argv) {
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGHUP, OnSignal);
+  // Past a file size limit a write fails like on a full disk, and is reported as such.
+  std::signal(SIGXFSZ, SIG_IGN);
   lodex::build::Progress bar(progress && isatty(STDERR_FILENO));
   request.options.progress = &bar;
   request.options.stop = &g_stop;

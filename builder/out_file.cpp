@@ -30,7 +30,10 @@ void OutFile::Append(std::string_view bytes) {
     return;
   }
   if (!file_ || failed_) return;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+    failed_ = true;
+    failed_errno_ = errno;
+  }
 }
 
 void OutFile::AppendZeros(size_t n) {
@@ -45,12 +48,18 @@ void OutFile::AppendZeros(size_t n) {
 bool OutFile::Close(BuildError* error) {
   if (in_memory_) return true;
   if (!file_) return false;
-  const int saved = errno;
-  if (std::fflush(file_) != 0) failed_ = true;
-  if (std::fclose(file_) != 0) failed_ = true;
+  if (std::fflush(file_) != 0 && !failed_) {
+    failed_ = true;
+    failed_errno_ = errno;
+  }
+  if (std::fclose(file_) != 0 && !failed_) {
+    failed_ = true;
+    failed_errno_ = errno;
+  }
   file_ = nullptr;
   if (failed_) {
-    return Fail(error, kExitOutput, path_ + ": write failed: " + std::strerror(errno ? errno : saved));
+    return Fail(error, kExitOutput,
+                path_ + ": write failed: " + std::strerror(failed_errno_ ? failed_errno_ : EIO));
   }
   return true;
 }

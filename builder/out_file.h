@@ -39,6 +39,7 @@ class OutFile {
   std::string memory_;
   bool in_memory_ = false;
   bool failed_ = false;
+  int failed_errno_ = 0;  // why the first write failed
   uint64_t offset_ = 0;
 };
 

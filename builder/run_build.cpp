@@ -153,6 +153,9 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
     RemoveBaseDir(temp);
     *error = build_error.message;
     if (error->rfind("line ", 0) == 0) *error = request.table_path + ": " + *error;
+    // A file of the work directory, which is gone now: name the base and the file.
+    if (build_error.code == kExitOutput && error->rfind(temp.string() + "/", 0) == 0)
+      *error = out.string() + ": cannot write the base: " + error->substr(temp.string().size() + 1);
     if (request.options.stop && request.options.stop->load()) return kExitInterrupted;
     return build_error.code;
   }
