@@ -1,18 +1,25 @@
-// The engine's classes of work on a demo base, each beside SQLite FTS5 doing the same
-// job over the same products in the same run: opening, the search classes, the index
-// word page, sequential (paged) and random record fetches, sorting, and a user session
-// (a prefix typed key by key with suggestions, the search, then three pages of hits).
+// The engine's classes of work on a demo base, each beside SQLite FTS5 and Xapian doing
+// the same job over the same products in the same run: opening, the search classes, the
+// index word page, sequential (paged) and random record fetches, sorting, and a user
+// session (a prefix typed key by key with suggestions, the search, then three pages of
+// hits).
 //
-//   engine_bench --base DIR --products FILE [--db FILE] [benchmark flags]
+//   engine_bench --base DIR --products FILE [--db FILE] [--xapian DIR] [--prepare]
+//                [benchmark flags]
 //
 // DIR is the base lodex-build wrote from FILE (lodex-demo's products.tsv: a header
 // line, then Tabel, Varetekst, Typenr, El.nr., EAN, Bruttopris, ... tab-separated). The
-// SQLite database is built from FILE on the first run and kept in --db (default
-// FILE.engine.db). Each benchmark reports what it counted as "hits"; pairs must agree.
-// scripts/bench.sh runs this and writes the table of medians and ratios.
+// SQLite database and the Xapian database are built from FILE on the first run and kept
+// in --db (default FILE.engine.db) and --xapian (default FILE.xapian); --prepare builds
+// whichever is missing and stops. Each benchmark reports what it counted as "hits";
+// the three of a class must agree. scripts/bench.sh runs this and writes the table of
+// medians and ratios.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <xapian.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -24,12 +31,13 @@
 
 namespace {
 
-std::string g_base, g_products, g_db, g_temp = "/tmp";
+std::string g_base, g_products, g_db, g_xapian_dir, g_temp = "/tmp";
 int32_t g_base_number = -1;
 int32_t g_session = -1;  // searches
 int32_t g_all = -1;      // a session whose current bitmap holds every product
 int32_t g_total = 0;
 sqlite3* g_sqlite = nullptr;
+Xapian::Database* g_xapian = nullptr;
 
 constexpr int32_t kText = 100, kType = 120, kElnr = 140, kEan = 160, kPrice = 180;
 constexpr int kPage = 100;      // records per sequential page and per random batch
@@ -337,6 +345,180 @@ void BM_Fts5_UserSession(benchmark::State& state) {
   benchmark::DoNotOptimize(bytes);
 }
 
+// ---- Xapian
+//
+// One document per product, document id = bit number + 1. Terms, in upper case as the
+// engine's words: "A" + each blank-separated word of the item text (as the engine's
+// by-word index splits it), "B" + the type number (a by-line field: the whole value is
+// one word). Values: the EAN and the price as sortable numbers; the El.nr., the type
+// number and the item text in upper case (the sort key) as strings. The document data
+// holds the five shown fields, tab-separated. All queries are boolean (no ranking), as
+// the engine's are.
+
+enum XapianSlot : Xapian::valueno {
+  kSlotEan = 0,
+  kSlotElnr = 1,
+  kSlotText = 2,
+  kSlotPrice = 3,
+  kSlotType = 4
+};
+
+Xapian::Enquire BooleanEnquire(const Xapian::Query& query) {
+  Xapian::Enquire enquire(*g_xapian);
+  enquire.set_query(query);
+  enquire.set_weighting_scheme(Xapian::BoolWeight());
+  enquire.set_docid_order(Xapian::Enquire::ASCENDING);
+  return enquire;
+}
+
+// The exact number of matches: asking to check every document makes the estimate exact.
+Xapian::doccount XapianCount(const Xapian::Query& query) {
+  return BooleanEnquire(query).get_mset(0, 0, g_xapian->get_doccount()).get_matches_estimated();
+}
+
+Xapian::Query Wildcard(const std::string& prefix) {
+  return Xapian::Query(Xapian::Query::OP_WILDCARD, prefix, 0,
+                       Xapian::Query::WILDCARD_LIMIT_ERROR, Xapian::Query::OP_OR);
+}
+
+// Xapian has no index of word parts: the item text's words (its term list under "A")
+// are scanned for those the test accepts, and the matches ORed.
+template <class Accept>
+Xapian::Query ScanWords(Accept accept) {
+  std::vector<Xapian::Query> words;
+  for (auto t = g_xapian->allterms_begin("A"); t != g_xapian->allterms_end("A"); ++t) {
+    const std::string term = *t;
+    if (accept(term.substr(1))) words.emplace_back(term);
+  }
+  return Xapian::Query(Xapian::Query::OP_OR, words.begin(), words.end());
+}
+
+size_t XapianFetch(Xapian::docid id) { return g_xapian->get_document(id).get_data().size(); }
+
+// A page of the index words of the item text from `from`, with their document counts.
+int32_t XapianWordPage(const std::string& from, int32_t count) {
+  int32_t words = 0;
+  Xapian::doccount total = 0;
+  auto t = g_xapian->allterms_begin("A");
+  t.skip_to("A" + from);
+  for (; t != g_xapian->allterms_end("A") && words < count; ++t, ++words) {
+    total += t.get_termfreq();
+  }
+  benchmark::DoNotOptimize(total);
+  return words;
+}
+
+void RunXapian(benchmark::State& state, const Xapian::Query& query) {
+  Xapian::doccount hits = 0;
+  for (auto _ : state) hits = XapianCount(query);
+  state.counters["hits"] = hits;
+}
+
+void BM_Xapian_Open(benchmark::State& state) {
+  int64_t ok = 0;
+  for (auto _ : state) {
+    Xapian::Database db(g_xapian_dir);
+    ok = db.get_doccount() > 0;
+  }
+  state.counters["hits"] = static_cast<double>(ok);
+}
+void BM_Xapian_ExactWord(benchmark::State& s) { RunXapian(s, Xapian::Query("AKABELBINDER")); }
+void BM_Xapian_Prefix(benchmark::State& s) { RunXapian(s, Wildcard("AKAB")); }
+void BM_Xapian_NumericRange(benchmark::State& s) {
+  RunXapian(s, Xapian::Query(Xapian::Query::OP_VALUE_RANGE, kSlotEan,
+                             Xapian::sortable_serialise(5700000000000.0),
+                             Xapian::sortable_serialise(5700000500000.0)));
+}
+void BM_Xapian_Infix(benchmark::State& state) {
+  Xapian::doccount hits = 0;
+  for (auto _ : state) {
+    hits = XapianCount(
+        ScanWords([](const std::string& w) { return w.find("KABEL") != std::string::npos; }));
+  }
+  state.counters["hits"] = hits;
+}
+void BM_Xapian_Suffix(benchmark::State& state) {
+  const std::string suffix = "BINDER";
+  Xapian::doccount hits = 0;
+  for (auto _ : state) {
+    hits = XapianCount(ScanWords([&](const std::string& w) {
+      return w.size() >= suffix.size() && w.compare(w.size() - suffix.size(), suffix.size(), suffix) == 0;
+    }));
+  }
+  state.counters["hits"] = hits;
+}
+const std::string kAnyValue(1, '\0');
+
+void BM_Xapian_FourFieldAnd(benchmark::State& state) {
+  // "SV*" on the type number as a range of its slot (the wildcard's OR of thousands of
+  // type numbers makes the AND take seconds); "*" on El.nr. and EAN: a value in the
+  // field's slot (an empty limit would match every document: a missing value is "").
+  const Xapian::Query terms[] = {Xapian::Query("AKABELBINDER"),
+                                 Xapian::Query(Xapian::Query::OP_VALUE_RANGE, kSlotType, "SV", "SV\xff"),
+                                 Xapian::Query(Xapian::Query::OP_VALUE_GE, kSlotElnr, kAnyValue),
+                                 Xapian::Query(Xapian::Query::OP_VALUE_GE, kSlotEan, kAnyValue)};
+  Xapian::doccount hits = 0;
+  for (auto _ : state) {
+    hits = XapianCount(Xapian::Query(Xapian::Query::OP_AND, std::begin(terms), std::end(terms)));
+  }
+  state.counters["hits"] = hits;
+}
+void BM_Xapian_WordPage(benchmark::State& state) {
+  int32_t words = 0;
+  for (auto _ : state) words = XapianWordPage("C", 100);
+  state.counters["hits"] = words;
+}
+void BM_Xapian_SequentialFetch(benchmark::State& state) {
+  Xapian::docid at = 0;
+  size_t bytes = 0;
+  for (auto _ : state) {
+    if (at + kPage > static_cast<Xapian::docid>(g_total)) at = 0;
+    for (int i = 0; i < kPage; ++i) bytes += XapianFetch(at + i + 1);
+    at += kPage;
+  }
+  state.counters["hits"] = kPage;
+  benchmark::DoNotOptimize(bytes);
+}
+void BM_Xapian_RandomFetch(benchmark::State& state) {
+  std::mt19937 rng(7);
+  size_t bytes = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < kPage; ++i) bytes += XapianFetch(rng() % g_total + 1);
+  }
+  state.counters["hits"] = kPage;
+  benchmark::DoNotOptimize(bytes);
+}
+void BM_Xapian_Sort(benchmark::State& state) {
+  Xapian::doccount hits = 0;
+  size_t bytes = 0;
+  for (auto _ : state) {
+    Xapian::Enquire enquire = BooleanEnquire(Wildcard("AKAB"));
+    enquire.set_sort_by_value(kSlotText, false);
+    const Xapian::MSet page = enquire.get_mset(0, kGridPage, g_xapian->get_doccount());
+    hits = page.get_matches_estimated();
+    for (auto m = page.begin(); m != page.end(); ++m) bytes += m.get_document().get_data().size();
+  }
+  state.counters["hits"] = hits;
+  benchmark::DoNotOptimize(bytes);
+}
+void BM_Xapian_UserSession(benchmark::State& state) {
+  static const char* kKeys[] = {"K", "KA", "KAB", "KABE", "KABEL", "KABELB"};
+  Xapian::doccount hits = 0;
+  size_t bytes = 0;
+  for (auto _ : state) {
+    for (const char* typed : kKeys) XapianWordPage(typed, 10);
+    Xapian::Enquire enquire = BooleanEnquire(Wildcard("AKABELB"));
+    for (int page = 0; page < 3; ++page) {
+      const Xapian::MSet m = enquire.get_mset(page * kGridPage, kGridPage,
+                                              page == 0 ? g_xapian->get_doccount() : 0);
+      if (page == 0) hits = m.get_matches_estimated();
+      for (auto i = m.begin(); i != m.end(); ++i) bytes += i.get_document().get_data().size();
+    }
+  }
+  state.counters["hits"] = hits;
+  benchmark::DoNotOptimize(bytes);
+}
+
 // ---- Setting up
 
 void Exec(const char* sql) {
@@ -396,7 +578,72 @@ void BuildDatabase() {
        "COMMIT;");
 }
 
-bool Setup() {
+// Builds the Xapian database in one pass: no positions, no term lists (nothing here
+// reads them) and a flush every million documents rather than every ten thousand.
+void BuildXapian() {
+  std::ifstream in(g_products);
+  if (!in) {
+    std::fprintf(stderr, "engine_bench: cannot read %s\n", g_products.c_str());
+    std::exit(1);
+  }
+  setenv("XAPIAN_FLUSH_THRESHOLD", "1000000", 1);
+  const std::string building = g_xapian_dir + ".building";
+  Xapian::WritableDatabase db(building, Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_NO_TERMLIST |
+                                            Xapian::DB_NO_SYNC | Xapian::DB_BACKEND_GLASS);
+  std::string line, data;
+  std::getline(in, line);  // header
+  while (std::getline(in, line)) {
+    const std::vector<std::string> c = SplitTabs(line);
+    if (c.size() < 6) continue;
+    Xapian::Document doc;
+    const std::string text = Xapian::Unicode::toupper(c[1]);
+    for (size_t start = 0; start < text.size();) {
+      const size_t blank = std::min(text.find(' ', start), text.size());
+      if (blank > start) doc.add_boolean_term(std::string("A").append(text, start, blank - start));
+      start = blank + 1;
+    }
+    if (!c[2].empty()) {
+      const std::string type = Xapian::Unicode::toupper(c[2]);
+      doc.add_boolean_term(std::string("B").append(type));
+      doc.add_value(kSlotType, type);
+    }
+    if (!c[4].empty()) doc.add_value(kSlotEan, Xapian::sortable_serialise(std::atof(c[4].c_str())));
+    if (!c[3].empty()) doc.add_value(kSlotElnr, c[3]);
+    doc.add_value(kSlotText, text);
+    std::string price = c[5];
+    for (char& ch : price) ch = ch == ',' ? '.' : ch;
+    if (!price.empty()) doc.add_value(kSlotPrice, Xapian::sortable_serialise(std::atof(price.c_str())));
+    data = c[1] + '\t' + c[2] + '\t' + c[3] + '\t' + c[4] + '\t' + c[5];
+    doc.set_data(data);
+    db.add_document(doc);  // document ids 1, 2, ...: bit number + 1
+  }
+  db.commit();
+  db.close();
+  std::rename(building.c_str(), g_xapian_dir.c_str());
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+// Builds the peers' databases that are missing; with open_engine, opens the base too.
+bool Setup(bool open_engine) {
+  if (g_db.empty()) g_db = g_products + ".engine.db";
+  if (g_xapian_dir.empty()) g_xapian_dir = g_products + ".xapian";
+  const bool fresh = !Exists(g_db);
+  if (sqlite3_open(g_db.c_str(), &g_sqlite) != SQLITE_OK) return false;
+  if (fresh) {
+    std::fprintf(stderr, "engine_bench: building the SQLite database %s\n", g_db.c_str());
+    BuildDatabase();
+  }
+  if (!Exists(g_xapian_dir)) {
+    std::fprintf(stderr, "engine_bench: building the Xapian database %s\n", g_xapian_dir.c_str());
+    BuildXapian();
+  }
+  g_xapian = new Xapian::Database(g_xapian_dir);
+  if (!open_engine) return true;
+
   g_base_number = APIOpenBaseEx(g_base.c_str(), nullptr, g_temp.c_str(), 0);
   if (g_base_number < 0) {
     std::fprintf(stderr, "engine_bench: cannot open base %s (%d)\n", g_base.c_str(), g_base_number);
@@ -410,18 +657,20 @@ bool Setup() {
     std::fprintf(stderr, "engine_bench: the base has too few records (%d)\n", g_total);
     return false;
   }
-  if (g_db.empty()) g_db = g_products + ".engine.db";
-  const bool fresh = !std::ifstream(g_db).good();
-  if (sqlite3_open(g_db.c_str(), &g_sqlite) != SQLITE_OK) return false;
-  if (fresh) BuildDatabase();
+  if (static_cast<int64_t>(g_xapian->get_doccount()) != g_total) {
+    std::fprintf(stderr, "engine_bench: the Xapian database holds %u documents, the base %d\n",
+                 g_xapian->get_doccount(), g_total);
+    return false;
+  }
   return true;
 }
 
 }  // namespace
 
-#define PAIR(name)                                                  \
+#define PAIR(name)                                     \
   BENCHMARK(BM_Lodex_##name)->Unit(benchmark::kMicrosecond); \
-  BENCHMARK(BM_Fts5_##name)->Unit(benchmark::kMicrosecond)
+  BENCHMARK(BM_Fts5_##name)->Unit(benchmark::kMicrosecond);  \
+  BENCHMARK(BM_Xapian_##name)->Unit(benchmark::kMicrosecond)
 
 PAIR(Open);
 PAIR(ExactWord);
@@ -438,6 +687,7 @@ PAIR(UserSession);
 
 int main(int argc, char** argv) {
   std::vector<char*> rest = {argv[0]};
+  bool prepare = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--base" && i + 1 < argc) {
@@ -446,19 +696,24 @@ int main(int argc, char** argv) {
       g_products = argv[++i];
     } else if (arg == "--db" && i + 1 < argc) {
       g_db = argv[++i];
+    } else if (arg == "--xapian" && i + 1 < argc) {
+      g_xapian_dir = argv[++i];
+    } else if (arg == "--prepare") {
+      prepare = true;
     } else if (arg == "--temp" && i + 1 < argc) {
       g_temp = argv[++i];
     } else {
       rest.push_back(argv[i]);
     }
   }
-  if (g_base.empty() || g_products.empty()) {
+  if ((g_base.empty() && !prepare) || g_products.empty()) {
     std::fprintf(stderr,
-                 "Usage: engine_bench --base DIR --products FILE [--db FILE] [--temp DIR] "
-                 "[benchmark flags]\n");
+                 "Usage: engine_bench --base DIR --products FILE [--db FILE] [--xapian DIR] "
+                 "[--temp DIR] [--prepare] [benchmark flags]\n");
     return 2;
   }
-  if (!Setup()) return 1;
+  if (!Setup(!prepare)) return 1;
+  if (prepare) return 0;
   int rest_count = static_cast<int>(rest.size());
   benchmark::Initialize(&rest_count, rest.data());
   benchmark::RunSpecifiedBenchmarks();

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Runs the engine benchmark beside SQLite FTS5 on the 1 000 000-product demo base and
-# prints the table of medians and ratios (Markdown), with the machine it ran on.
+# Runs the engine benchmark beside SQLite FTS5 and Xapian on the 1 000 000-product demo
+# base and prints the table of medians and ratios to both peers (Markdown), with the
+# machine it ran on.
 #
 #   scripts/bench.sh [BUILD_DIR (default build-bench)]
 #
 # Environment (all optional):
-#   LODEX_BENCH_DIR    where the demo table, base and SQLite database are kept and reused
+#   LODEX_BENCH_DIR    where the demo table, base and peer databases are kept and reused
 #                      (default /tmp/lodex-bench); delete it to rebuild them
 #   LODEX_BENCH_COUNT  products in the demo base (default 1000000)
 #   LODEX_BENCH_REPS   repetitions per benchmark, whose median is shown (default 5)
@@ -29,7 +30,7 @@ cmake --build "$build" --target engine_bench lodex-demo lodex-build >/dev/null
 mkdir -p "$work"
 if [ ! -f "$work/base/data.dat" ]; then
   echo "building the demo base of $count products in $work" >&2
-  rm -rf "$work/demo" "$work/base" "$work"/*.db
+  rm -rf "$work/demo" "$work/base" "$work"/*.db "$work"/*.xapian
   "$build/builder/lodex-demo" --count "$count" --out "$work/demo" >/dev/null
   "$build/builder/lodex-build" --no-progress --schema "$work/demo/schema.json" \
     --out "$work/base" "$work/demo/products.tsv" >/dev/null
@@ -39,7 +40,7 @@ rm -rf "$work/temp"
 mkdir -p "$work/temp"
 
 "$build/bench/engine_bench" --base "$work/base" --products "$work/demo/products.tsv" \
-  --db "$work/products.engine.db" --temp "$work/temp" \
+  --db "$work/products.engine.db" --xapian "$work/products.xapian" --temp "$work/temp" \
   --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
   --benchmark_out="$work/bench-$(basename "$build").json" --benchmark_out_format=json ${LODEX_BENCH_ARGS:-} >&2
 
@@ -55,31 +56,34 @@ print(f"{int(sys.argv[2]):,} products; median of {sys.argv[3]} runs per benchmar
       f"iteration (wall clock, and CPU time of the benchmark thread); load average at the "
       f"start {ctx.get('load_avg')}")
 print()
-print("| Class | Engine wall | FTS5 wall | Ratio wall | Engine CPU | FTS5 CPU | Ratio CPU "
-      "| Hits (engine / FTS5) |")
-print("|---|---:|---:|---:|---:|---:|---:|---|")
+print("| Class | Engine wall | FTS5 wall | Xapian wall | Engine CPU | FTS5 CPU | Xapian CPU "
+      "| Ratio FTS5 wall / CPU | Ratio Xapian wall / CPU | Hits (engine / FTS5 / Xapian) |")
+print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---|")
 def ratio(peer, own):
     r = peer / own
     return f"{r:,.2f}" if r < 10 else f"{r:,.0f}"
 def t(b, key):
-    return f"{b[key]:,.1f} {b['time_unit']}"
+    return f"{b[key]:,.1f} {b['time_unit']}" if b else ""
+def ratios(peer, own):
+    if peer is None:
+        return ""
+    return f"{ratio(peer['real_time'], own['real_time'])} / {ratio(peer['cpu_time'], own['cpu_time'])}"
+def hits(b):
+    return f"{b.get('hits'):g}" if b else "-"
 for name, lodex in medians.items():
     if not name.startswith("BM_Lodex_"):
         continue
     c = name[len("BM_Lodex_"):]
-    peer = medians.get("BM_Fts5_" + c)
-    lh = lodex.get("hits")
-    if peer is None:
-        print(f"| {c} | {t(lodex, 'real_time')} | | | {t(lodex, 'cpu_time')} | | | {lh:g} |")
-        continue
-    fh = peer.get("hits")
-    agree = "" if lh == fh else " (differ)"
-    print(f"| {c} | {t(lodex, 'real_time')} | {t(peer, 'real_time')} | "
-          f"{ratio(peer['real_time'], lodex['real_time'])} | {t(lodex, 'cpu_time')} | "
-          f"{t(peer, 'cpu_time')} | {ratio(peer['cpu_time'], lodex['cpu_time'])} | "
-          f"{lh:g} / {fh:g}{agree} |")
+    fts5 = medians.get("BM_Fts5_" + c)
+    xapian = medians.get("BM_Xapian_" + c)
+    counts = [hits(b) for b in (lodex, fts5, xapian)]
+    agree = "" if len(set(x for x in counts if x != "-")) == 1 else " (differ)"
+    print(f"| {c} | {t(lodex, 'real_time')} | {t(fts5, 'real_time')} | {t(xapian, 'real_time')} | "
+          f"{t(lodex, 'cpu_time')} | {t(fts5, 'cpu_time')} | {t(xapian, 'cpu_time')} | "
+          f"{ratios(fts5, lodex)} | {ratios(xapian, lodex)} | {' / '.join(counts)}{agree} |")
 print()
-print("Ratio: the peer's time divided by the engine's (above 1: the engine is faster).")
+print("Ratio: the peer's time divided by the engine's, wall clock / CPU (above 1: the engine "
+      "is faster).")
 PY
 echo
 echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) processors," \

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
-          libsqlite3-dev zlib1g-dev ccache nlohmann-json3-dev python3 qt6-base-dev libxcb1-dev
+          libsqlite3-dev libxapian-dev zlib1g-dev ccache nlohmann-json3-dev python3 qt6-base-dev libxcb1-dev
           libgl1-mesa-dev poppler-utils xvfb fonts-liberation2 libicu-dev
           dpkg-dev file lintian desktop-file-utils appstream man-db pkgconf)
 missing=()
