@@ -28,6 +28,11 @@ struct Base {
   RecordCodec codec;
   WordIndex index;
 
+  // sort.dat as a view, mapped by the first sort (under fetch_lock); empty when the
+  // system would not map it, and sorts then read it through the stream.
+  MappedFile sort_view;
+  bool sort_view_tried = false;
+
   // (total record count + 7) / 8.
   uint32_t bitmap_bytes = 0;
 

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -83,6 +85,29 @@ class BoundedLock {
  private:
   Mutex& m_;
   bool owned_;
+};
+
+// A read-only view of a whole open file (mmap on POSIX, a file mapping on Windows), for
+// files read from end to end often enough that copying them through a stream costs
+// more than the reading. Map answers false (and the view stays empty) for an empty
+// file or when the system refuses; callers then read through the stream instead. The
+// view stays valid while the object lives, whatever happens to the stream.
+class MappedFile {
+ public:
+  MappedFile() = default;
+  ~MappedFile() { Unmap(); }
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  bool Map(std::FILE* stream);
+  void Unmap();
+
+  const uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+
+ private:
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
 };
 
 // Installs the host's Escape probe (LodexSetEscapeProbe); null removes it, and the

@@ -1,4 +1,8 @@
-// The platform layer's POSIX side: no keyboard of its own, faults on standard error.
+// The platform layer's POSIX side: no keyboard of its own, faults on standard error,
+// files mapped with mmap.
+#include <sys/mman.h>
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "platform.h"
@@ -6,6 +10,24 @@
 namespace lodex {
 
 int32_t DefaultEscapeProbe() { return 0; }
+
+bool MappedFile::Map(std::FILE* stream) {
+  Unmap();
+  struct stat st;
+  if (!stream || fstat(fileno(stream), &st) != 0 || st.st_size <= 0) return false;
+  const size_t size = static_cast<size_t>(st.st_size);
+  void* view = mmap(nullptr, size, PROT_READ, MAP_SHARED, fileno(stream), 0);
+  if (view == MAP_FAILED) return false;
+  data_ = static_cast<const uint8_t*>(view);
+  size_ = size;
+  return true;
+}
+
+void MappedFile::Unmap() {
+  if (data_) munmap(const_cast<uint8_t*>(data_), size_);
+  data_ = nullptr;
+  size_ = 0;
+}
 
 void ShowSystemFaultMessage(const char* caption, const char* text) {
   std::fprintf(stderr, "%s: %s\n", caption, text);

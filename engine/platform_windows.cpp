@@ -3,6 +3,7 @@
 //
 // The library does not initialise COM: nothing in it uses COM, so CoInitialize at load
 // would only change the loading thread's apartment under the host's feet.
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -32,6 +33,31 @@ bool KernelMutex::Wait(int64_t ms) {
 }
 
 void KernelMutex::unlock() { ReleaseMutex(handle_); }
+
+bool MappedFile::Map(std::FILE* stream) {
+  Unmap();
+  if (!stream) return false;
+  const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  LARGE_INTEGER size;
+  if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size) || size.QuadPart <= 0 ||
+      static_cast<unsigned long long>(size.QuadPart) > SIZE_MAX) {
+    return false;
+  }
+  const HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (!mapping) return false;
+  void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+  CloseHandle(mapping);  // the view keeps the mapping alive
+  if (!view) return false;
+  data_ = static_cast<const uint8_t*>(view);
+  size_ = static_cast<size_t>(size.QuadPart);
+  return true;
+}
+
+void MappedFile::Unmap() {
+  if (data_) UnmapViewOfFile(data_);
+  data_ = nullptr;
+  size_ = 0;
+}
 
 int32_t DefaultEscapeProbe() {
   // High bit: down now; low bit: pressed since the previous call.

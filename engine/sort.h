@@ -17,7 +17,7 @@ inline constexpr int16_t kSortedListOrder = 1;
 inline constexpr int16_t kBitmapOrder = 2;
 
 // sort.dat entries (and sorted-list entries) moved per piece.
-inline constexpr int32_t kSortPieceEntries = 2048;
+inline constexpr int32_t kSortPieceEntries = 16384;
 
 struct SortState {
   int16_t field_index = 0;  // index of the sort field (0 sorts by the first one)

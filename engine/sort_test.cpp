@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <random>
+#include <vector>
 
+#include "base.h"
 #include "lodex32_errors.h"
 #include "platform.h"
+#include "registry.h"
 #include "testing/record_base_fixture.h"
 
 namespace lodex {
@@ -143,6 +148,112 @@ TEST(SortNoFields, ABaseWithoutSortFieldsRefusesToSort) {
   EXPECT_EQ(APISortConditions(s, 44, 0), ERROR_BadField);
   APIDestroySession(s);
   APICloseBase(b);
+}
+
+// Random bases of 40 000 records (more than two pieces of sort.dat) in three tables, with
+// two sort fields: 44 with many ties and hollow records scattered through its run, 45
+// with few ties and none hollow. Every sort must list exactly what a plain walk of the
+// run gives: the hits in run order (reversed when descending), then the hollow ones.
+class RandomSortTest : public testing::RecordBaseTest {
+ protected:
+  static constexpr uint32_t kTables[] = {15000, 9000, 16000};
+
+  void Build(uint32_t seed) {
+    std::mt19937 rng(seed);
+    testing::RecordBaseSpec def;
+    def.tables.assign(std::begin(kTables), std::end(kTables));
+    uint32_t n = 0;
+    for (uint32_t c : kTables) n += c;
+    for (uint32_t r = 0; r < n; ++r) def.records.push_back({"R" + std::to_string(r), ""});
+    for (uint16_t number : {44, 45}) {
+      const uint32_t values = number == 44 ? 37 : n;
+      std::vector<std::pair<uint32_t, uint32_t>> by_value;  // (value, record)
+      std::vector<uint32_t> hollow;
+      for (uint32_t r = 0; r < n; ++r) {
+        if (number == 44 && rng() % 10 == 0) {
+          hollow.push_back(r);
+        } else {
+          by_value.push_back({static_cast<uint32_t>(rng() % values), r});
+        }
+      }
+      std::sort(by_value.begin(), by_value.end());
+      testing::RecordBaseSpec::SortRun run{number, {}};
+      for (auto [value, r] : by_value) run.run.push_back({r, false});
+      for (uint32_t r : hollow) {
+        run.run.insert(run.run.begin() + static_cast<ptrdiff_t>(rng() % (run.run.size() + 1)),
+                       {r, true});
+      }
+      def.sorts.push_back(run);
+    }
+    runs_ = def.sorts;
+    Open(def);
+  }
+
+  // The sorted list a plain walk gives for the given hits.
+  std::vector<int32_t> Expected(size_t field, const std::vector<bool>& hit, bool descending) {
+    std::vector<int32_t> plain, hollow;
+    const auto& run = runs_[field].run;
+    for (size_t i = 0; i < run.size(); ++i) {
+      const auto [r, is_hollow] = run[descending ? run.size() - 1 - i : i];
+      if (hit[r]) (is_hollow ? hollow : plain).push_back(static_cast<int32_t>(r));
+    }
+    plain.insert(plain.end(), hollow.begin(), hollow.end());
+    return plain;
+  }
+
+  std::vector<int32_t> Listed() {
+    std::vector<int32_t> out;
+    const int32_t n = APIHitCount(s_);
+    for (int32_t k = 0; k < n; ++k) out.push_back(APIBitmapentryFromListentry(s_, k));
+    return out;
+  }
+
+  std::vector<testing::RecordBaseSpec::SortRun> runs_;
+};
+
+TEST_F(RandomSortTest, MatchesAPlainWalkOfTheRun) {
+  for (uint32_t seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE(seed);
+    TearDown();
+    Build(seed);
+    std::mt19937 rng(seed * 7919);
+    // The first rounds read sort.dat through the stream, the others through the view.
+    SessionRef ref = FindSession(s_);
+    ASSERT_EQ(ref.error, 0);
+    ref.base->sort_view_tried = true;
+    for (int round = 0; round < 6; ++round) {
+      if (round == 3) ref.base->sort_view_tried = false;
+      SCOPED_TRACE(round);
+      // Sparse, half and nearly full results; table 1 excluded in some.
+      const uint32_t per_mille = std::vector<uint32_t>{5, 500, 990}[round % 3];
+      ASSERT_EQ(APIClearBitmap(s_, 0), 0);
+      ASSERT_EQ(APIInclTable(s_, 1), 0);
+      const bool excluded = round == 1 || round == 5;
+      std::vector<bool> hit;
+      for (uint32_t t = 0; t < 3; ++t) {
+        for (uint32_t k = 0; k < kTables[t]; ++k) {
+          const bool on = rng() % 1000 < per_mille;
+          if (on) {
+            ASSERT_EQ(APISetBit(s_, 0, static_cast<int32_t>(t), static_cast<int32_t>(k)), 0);
+          }
+          hit.push_back(on && !(excluded && t == 1));
+        }
+      }
+      if (excluded) {
+        ASSERT_EQ(APIExclTable(s_, 1), 0);
+      }
+      for (size_t field : {0u, 1u}) {
+        for (bool descending : {false, true}) {
+          ASSERT_EQ(APISortConditions(s_, runs_[field].number, descending ? 1 : 0), 0);
+          ASSERT_EQ(APISort(s_), 0);
+          EXPECT_EQ(Listed(), Expected(field, hit, descending))
+              << "field " << runs_[field].number << (descending ? " descending" : "");
+        }
+      }
+    }
+    EXPECT_NE(ref.base->sort_view.data(), nullptr);
+    ref = SessionRef();
+  }
 }
 
 }  // namespace
