@@ -12,7 +12,17 @@
 
 namespace lodex::build {
 
-inline unsigned Workers() { return std::clamp(std::thread::hardware_concurrency(), 1u, 2u); }
+// Set to a number of threads to use instead (tests compare the bases one and several
+// threads build); 0 for the default.
+inline std::atomic<unsigned>& WorkersOverride() {
+  static std::atomic<unsigned> workers{0};
+  return workers;
+}
+
+inline unsigned Workers() {
+  const unsigned set = WorkersOverride().load(std::memory_order_relaxed);
+  return set > 0 ? set : std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
+}
 
 // Runs task(0) .. task(count - 1) on the workers; task 0 runs on the calling thread.
 template <class Task>
