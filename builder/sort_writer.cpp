@@ -128,12 +128,16 @@ bool SortRun::Write(const std::vector<uint32_t>& pointers, OutFile* out, BuildEr
     auto advance = [&](size_t r) {
       uint64_t length = 0;
       const char* p = nullptr;
-      if (!readers[r].TakeVarint(&length) || !(p = readers[r].Take(length)) ||
-          !readers[r].TakeFixed32(&heads[r].bit)) {
+      // The key is copied before the bit is read: reading on may refill the buffer.
+      if (!readers[r].TakeVarint(&length) || !(p = readers[r].Take(length))) {
         readers[r].Close();
         return false;
       }
       heads[r].key.assign(p, length);
+      if (!readers[r].TakeFixed32(&heads[r].bit)) {
+        readers[r].Close();
+        return false;
+      }
       return true;
     };
     auto later = [&](size_t a, size_t b) {  // for a min-heap

@@ -93,5 +93,21 @@ TEST(SortRun, RunsOnDiskMergeToTheOrderHeldInMemory) {
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
+// Run files larger than the merge's read buffers: entries that straddle a refill of
+// the buffer still merge whole.
+TEST(SortRun, RunsLargerThanTheReadBufferMergeWhole) {
+  lodex::testing::TempDir dir;
+  SortRun memory;
+  SortRun disk(dir.path(), 400000);
+  const uint32_t n = 40000;
+  for (uint32_t b = 0; b < n; ++b) {
+    const std::string key = std::to_string((b * 2654435761u) % 1000003) + "-" + std::string(b % 29, 'K');
+    memory.AddValue(b, key);
+    disk.AddValue(b, key);
+  }
+  EXPECT_GT(disk.spilled_runs(), 3u);
+  EXPECT_EQ(RunOrder(disk, n), RunOrder(memory, n));
+}
+
 }  // namespace
 }  // namespace lodex::build
