@@ -30,11 +30,20 @@ int32_t Guarded(int32_t fault, F&& body) {
   }
 }
 
-// Reads a slot file into the current bitmap and recounts (not after a short read).
-int32_t LoadSlot(Session& s, const Base& b, int16_t slot) {
-  const int32_t rc = ReadBitmapFile(SlotFilePath(b, s.number, slot), s.bitmaps.current);
-  if (rc == 0) Recount(s);
+// Reads a bitmap file into the current bitmap and recounts. A short read leaves the
+// current bitmap partly overwritten and the counts as they were.
+int32_t LoadCurrent(Session& s, const std::string& path) {
+  const int32_t rc = ReadBitmapFile(path, s.bitmaps.current);
+  if (rc == 0) {
+    Recount(s);
+  } else if (rc == ERROR_FileRead) {
+    s.bitmaps.CurrentChanged();
+  }
   return rc;
+}
+
+int32_t LoadSlot(Session& s, const Base& b, int16_t slot) {
+  return LoadCurrent(s, SlotFilePath(b, s.number, slot));
 }
 
 int32_t StoreSlot(const Session& s, const Base& b, int16_t slot, const Bitmap& bits) {
@@ -178,6 +187,7 @@ int32_t ChangeBit(int32_t session, int32_t slot32, int32_t table, int32_t record
   if (int32_t rc = BitAddress(bm, slot, table, record, bit)) return rc;
   if (slot != 0) return ChangeSlotBit(s, *ref.base, slot, bit, value);
   if (TestBit(bm.current.data(), bit) != value) {
+    bm.BitChanged(bit);
     if (value) {
       SetBitAt(bm.current.data(), bit);
       ++bm.table_hits[table];
@@ -267,9 +277,7 @@ extern "C" LODEX_API int32_t APISaveBitmap(int32_t session, const char* path) {
 extern "C" LODEX_API int32_t APILoadBitmap(int32_t session, const char* path) {
   SessionRef ref = FindSession(session);
   if (ref.error) return ref.error;
-  const int32_t rc = ReadBitmapFile(path ? path : "", ref.session->bitmaps.current);
-  if (rc == 0) Recount(*ref.session);
-  return rc;
+  return LoadCurrent(*ref.session, path ? path : "");
 }
 
 extern "C" LODEX_API int32_t APIClearBitmap(int32_t session, int32_t slot) {
@@ -383,7 +391,7 @@ extern "C" LODEX_API int32_t APIBitfromHit(int32_t session, int32_t slot32, int3
   if (slot != 0) {
     WriteBitmapFile(saved, bm.current);
     if (int32_t rc = LoadSlot(s, b, slot)) {
-      if (ReadBitmapFile(saved, bm.current) == 0) Recount(s);
+      LoadCurrent(s, saved);
       return rc;
     }
   }
@@ -396,7 +404,7 @@ extern "C" LODEX_API int32_t APIBitfromHit(int32_t session, int32_t slot32, int3
   }
   if (slot != 0) {
     StoreSlot(s, b, slot, bm.current);
-    if (ReadBitmapFile(saved, bm.current) == 0) Recount(s);
+    LoadCurrent(s, saved);
   }
   return result;
 }

@@ -78,19 +78,32 @@ extern "C" LODEX_API int32_t APISearch(int32_t session) {
     scope.cancelled = &s.cancelled;
     scope.lock = &lock;
 
-    Bitmap& current = s.bitmaps.current;
-    Bitmap& scratch = s.bitmaps.scratch;
+    BitmapState& bm = s.bitmaps;
     const std::string text = search.text;
     const std::vector<std::string_view> terms = SplitQuery(text);
     for (size_t i = 0; i < terms.size(); ++i) {
-      const int32_t result = EvaluateTerm(scope, ParseTerm(terms[i]), scratch.data());
+      const Term term = ParseTerm(terms[i]);
+      if (i == 0 && term.form != TermForm::kWildcard) {
+        // A first term that cannot be stopped is built in the current bitmap itself:
+        // only the blocks the previous result used are cleared, and only the blocks
+        // that receive hits are counted.
+        try {
+          EvaluateTerm(scope, term, PostingTarget(bm.current.data(), &bm.current_blocks));
+        } catch (...) {
+          bm.CurrentChanged();
+          throw;
+        }
+        RecountMarked(s);
+        continue;
+      }
+      const int32_t result = EvaluateTerm(scope, term, bm.scratch.data());
       if (result != 0) return result;
       if (i == 0) {
-        current = scratch;
+        bm.current = bm.scratch;
       } else if (search.combine == 0) {
-        AndInto(current, scratch);
+        AndInto(bm.current, bm.scratch);
       } else {
-        OrInto(current, scratch);
+        OrInto(bm.current, bm.scratch);
       }
       Recount(s);
     }

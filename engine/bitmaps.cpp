@@ -52,6 +52,39 @@ LODEX_POPCOUNT_CLONES uint32_t CountBytes(const uint8_t* p, size_t from, size_t 
   return n;
 }
 
+// rank[b] := set bits of the bitmap (size bytes) before block b, for every block and
+// the end; blocks without their flag (when flags is given) count as empty.
+LODEX_POPCOUNT_CLONES void CumulativeBlockCounts(const uint8_t* p, size_t size,
+                                                 const uint8_t* flags, uint32_t* rank) {
+  const size_t blocks = BlocksFor(size);
+  uint32_t total = 0;
+  for (size_t b = 0; b < blocks; ++b) {
+    rank[b] = total;
+    if (flags != nullptr && flags[b] == 0) continue;
+    const size_t at = b * kBlockBytes;
+    if (at + kBlockBytes <= size) {
+      // Eight words summed as a tree, so the counts do not wait on each other.
+      uint64_t w[kBlockBytes / 8];
+      std::memcpy(w, p + at, kBlockBytes);
+      const int a = std::popcount(w[0]) + std::popcount(w[1]);
+      const int c = std::popcount(w[2]) + std::popcount(w[3]);
+      const int e = std::popcount(w[4]) + std::popcount(w[5]);
+      const int g = std::popcount(w[6]) + std::popcount(w[7]);
+      total += static_cast<uint32_t>((a + c) + (e + g));
+      continue;
+    }
+    const size_t end = size;
+    size_t i = at;
+    for (; i + 8 <= end; i += 8) {
+      uint64_t w;
+      std::memcpy(&w, p + i, 8);
+      total += static_cast<uint32_t>(std::popcount(w));
+    }
+    for (; i < end; ++i) total += kBitCount[p[i]];
+  }
+  rank[blocks] = total;
+}
+
 }  // namespace
 
 uint32_t CountBits(const uint8_t* bits, uint32_t first, uint32_t end) {
@@ -81,6 +114,44 @@ void ClearBitRange(uint8_t* bits, uint32_t first, uint32_t end) {
   bits[fb] &= static_cast<uint8_t>(~head);
   std::memset(bits + fb + 1, 0, lb - fb - 1);
   bits[lb] &= static_cast<uint8_t>(~tail);
+}
+
+void BlockSet::Reset(size_t bitmap_bytes) {
+  flags_.assign(BlocksFor(bitmap_bytes), 0);
+  all_ = true;
+}
+
+void BlockSet::MarkNone() {
+  std::fill(flags_.begin(), flags_.end(), 0);
+  all_ = false;
+}
+
+void BlockSet::Expand() {
+  std::fill(flags_.begin(), flags_.end(), 1);
+  all_ = false;
+}
+
+void ClearMarked(uint8_t* bits, size_t bytes, BlockSet& marks) {
+  if (marks.all()) {
+    if (bytes > 0) std::memset(bits, 0, bytes);
+  } else {
+    // Runs of marked blocks are cleared at once.
+    size_t run_first = 0, run_end = 0;  // bytes
+    auto flush = [&] {
+      if (run_end > run_first) std::memset(bits + run_first, 0, run_end - run_first);
+    };
+    marks.ForEach([&](uint32_t block) {
+      const size_t at = size_t{block} * kBlockBytes;
+      const size_t end = std::min<size_t>(at + kBlockBytes, bytes);
+      if (at != run_end) {
+        flush();
+        run_first = at;
+      }
+      run_end = end;
+    });
+    flush();
+  }
+  marks.MarkNone();
 }
 
 void AndInto(Bitmap& dst, const Bitmap& src) {
@@ -119,6 +190,9 @@ void BitmapState::Reset(const std::vector<uint32_t>& table_records, uint32_t bit
   first_hit_all.assign(n + 1, 0);
   hit_total = 0;
   cursor.Invalidate();
+  current_blocks.Reset(bitmap_bytes);
+  current_blocks.MarkNone();  // all zero
+  rank_.clear();
 }
 
 void BitmapState::RecountFirstHits() {
@@ -137,15 +211,78 @@ void BitmapState::RecountFirstHits() {
 }
 
 void BitmapState::RecountTables() {
+  current_blocks.MarkAll();
+  RecountMarked();
+}
+
+void BitmapState::RecountMarked() {
   const int32_t n = table_count();
+  const uint8_t* bits = current.data();
+  const size_t size = current.size();
   // A table's range never reaches past the bitmap, whatever the schema claims.
-  const uint32_t limit = static_cast<uint32_t>(current.size()) * 8;
-  for (int32_t t = 0; t < n; ++t) {
-    const uint32_t first = std::min(static_cast<uint32_t>(first_bit[t]), limit);
-    const uint32_t end = std::min(static_cast<uint32_t>(first_bit[t + 1]), limit);
-    table_hits[t] = static_cast<int32_t>(CountBits(current.data(), first, end));
+  const uint32_t limit = static_cast<uint32_t>(size) * 8;
+  auto range = [&](int32_t t, uint32_t* from, uint32_t* to) {
+    *from = std::min(static_cast<uint32_t>(first_bit[t]), limit);
+    *to = std::min(static_cast<uint32_t>(first_bit[t + 1]), limit);
+  };
+
+  if (current_blocks.all()) {
+    // Every block: one pass builds the rank directory, which gives the table counts
+    // and which blocks are empty.
+    rank_.clear();
+    BuildRank();
+    current_blocks.Expand();
+    for (uint32_t b = 0; b + 1 < rank_.size(); ++b) {
+      if (rank_[b + 1] == rank_[b]) current_blocks.Unmark(b);
+    }
+    for (int32_t t = 0; t < n; ++t) {
+      uint32_t from, to;
+      range(t, &from, &to);
+      table_hits[t] = from < to ? static_cast<int32_t>(Rank(to) - Rank(from)) : 0;
+    }
+    RecountFirstHits();
+    return;
   }
+
+  // A few marked blocks: count those, each towards the tables it overlaps.
+  std::fill(table_hits.begin(), table_hits.end(), 0);
+  int32_t t = 0;  // the first table that may still overlap the block
+  current_blocks.ForEach([&](uint32_t block) {
+    const size_t at = size_t{block} * kBlockBytes;
+    const size_t bytes = std::min<size_t>(kBlockBytes, size - at);
+    const uint32_t in_block = CountBytes(bits, at, at + bytes);
+    if (in_block == 0) {
+      current_blocks.Unmark(block);
+      return;
+    }
+    const uint32_t first = static_cast<uint32_t>(at * 8);
+    const uint32_t end = static_cast<uint32_t>((at + bytes) * 8);
+    // Tables that end before the block are done with.
+    uint32_t from, to;
+    while (t < n && (range(t, &from, &to), to <= first)) ++t;
+    for (int32_t u = t; u < n; ++u) {
+      range(u, &from, &to);
+      if (from >= end) break;
+      if (from <= first && to >= end) {
+        table_hits[u] += static_cast<int32_t>(in_block);  // the whole block
+        break;
+      }
+      table_hits[u] += static_cast<int32_t>(CountBits(bits, std::max(from, first), std::min(to, end)));
+    }
+  });
+  rank_.clear();
   RecountFirstHits();
+}
+
+void BitmapState::CurrentChanged() {
+  current_blocks.MarkAll();
+  rank_.clear();
+  cursor.Invalidate();
+}
+
+void BitmapState::BitChanged(uint32_t bit) {
+  current_blocks.Mark(bit >> kBlockShift);
+  rank_.clear();
 }
 
 int32_t BitmapState::TableOfHit(int32_t h) const {
@@ -157,68 +294,110 @@ int32_t BitmapState::TableOfHit(int32_t h) const {
   return -1;
 }
 
-LODEX_POPCOUNT_CLONES int32_t BitmapState::MoveCursor(int32_t h) {
+void BitmapState::BuildRank() {
+  rank_.resize(size_t{BlocksFor(current.size())} + 1);
+  const uint8_t* flags = current_blocks.all() ? nullptr : current_blocks.flags();
+  CumulativeBlockCounts(current.data(), current.size(), flags, rank_.data());
+}
+
+int64_t BitmapState::Rank(uint64_t b) {
+  if (rank_.empty()) BuildRank();
+  b = std::min<uint64_t>(b, uint64_t{current.size()} * 8);
+  const uint32_t block = static_cast<uint32_t>(b >> kBlockShift);
+  const uint32_t start = block << kBlockShift;
+  return int64_t{rank_[block]} + CountBits(current.data(), start, static_cast<uint32_t>(b));
+}
+
+int64_t BitmapState::Select(int64_t index) {
+  if (rank_.empty()) BuildRank();
+  if (index < 0 || index >= int64_t{rank_.back()}) return -1;
+  // The block whose range of indexes holds it: the last with a smaller or equal rank.
+  const auto after = std::upper_bound(rank_.begin(), rank_.end(), static_cast<uint32_t>(index));
+  const size_t block = static_cast<size_t>(after - rank_.begin()) - 1;
+  uint32_t left = static_cast<uint32_t>(index) - rank_[block];
+  size_t at = block * kBlockBytes;
+  const size_t end = std::min<size_t>(at + kBlockBytes, current.size());
+  const uint8_t* bits = current.data();
+  for (; at + 8 <= end; at += 8) {
+    uint64_t w;
+    std::memcpy(&w, bits + at, 8);
+    const uint32_t cnt = static_cast<uint32_t>(std::popcount(w));
+    if (cnt > left) break;
+    left -= cnt;
+  }
+  for (; at < end; ++at) {
+    const uint32_t cnt = kBitCount[bits[at]];
+    if (cnt > left) break;
+    left -= cnt;
+  }
+  if (at >= end) return -1;  // cannot happen while the directory describes the bitmap
+  for (uint32_t k = 0; k < 8; ++k) {
+    if ((bits[at] & (0x80u >> k)) != 0 && left-- == 0) return int64_t(at * 8 + k);
+  }
+  return -1;
+}
+
+namespace {
+
+// Hits this close to the cursor are found by walking on from it; further ones, and
+// walks that cross more than kWalkBytes bytes, go through the rank directory.
+constexpr int64_t kWalkHits = 16;
+constexpr int64_t kWalkBytes = 128;
+
+// The d-th set bit after bit `from` (d > 0), looking at no more than kWalkBytes bytes;
+// -1 when it is not within them.
+int64_t WalkForward(const uint8_t* bits, int64_t nbits, int64_t from, int64_t d) {
+  int64_t b = from + 1;
+  const int64_t stop = std::min(nbits, ((from >> 3) + kWalkBytes) * 8);
+  while (b < stop) {
+    if ((b & 7) == 0) {
+      const uint8_t cnt = kBitCount[bits[b >> 3]];
+      if (cnt < d) { d -= cnt; b += 8; continue; }
+    }
+    if (TestBit(bits, static_cast<uint32_t>(b)) && --d == 0) return b;
+    ++b;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int32_t BitmapState::MoveCursor(int32_t h) {
   const int32_t t = TableOfHit(h);
   if (t < 0) return ERROR_BadOperationScene;
-  const uint8_t* bits = current.data();
   const int64_t nbits = static_cast<int64_t>(current.size()) * 8;
 
-  HitCursor c = cursor;
-  if (c.table != t) {
-    // The table's first hit is the first set bit at or after its first bit.
-    int64_t b = first_bit[t];
-    while (b < nbits && !TestBit(bits, static_cast<uint32_t>(b))) {
-      if ((b & 7) == 0 && bits[b >> 3] == 0) b += 8; else ++b;
+  // The wanted bit's index among all set bits of the bitmap. From the cursor in the
+  // same table: the d-th set bit after its bit, or the -d-th before it. Otherwise from
+  // the table's first set bit, which carries the table's first hit.
+  int64_t index;
+  if (cursor.table == t && cursor.hit >= 0) {
+    const int64_t d = static_cast<int64_t>(h) - cursor.hit;
+    if (d == 0) return cursor.bit;
+    if (d > 0 && d <= kWalkHits) {
+      const int64_t b = WalkForward(current.data(), nbits, cursor.bit, d);
+      if (b >= 0) {
+        cursor = {h, static_cast<int32_t>(b), t};
+        return cursor.bit;
+      }
     }
-    if (b >= nbits) return ERROR_BadOperationScene;
-    c = {first_hit_included[t], static_cast<int32_t>(b), t};
+    index = d > 0 ? Rank(static_cast<uint64_t>(cursor.bit) + 1) + d - 1 : Rank(cursor.bit) + d;
+  } else {
+    index = Rank(static_cast<uint32_t>(first_bit[t])) + (h - first_hit_included[t]);
   }
-
-  int64_t d = static_cast<int64_t>(h) - c.hit;
-  int64_t b = c.bit;
-  if (d > 0) {
-    // Rest of the cursor's byte, then whole bytes by count, then bit by bit.
-    ++b;
-    while (d > 0) {
-      if (b >= nbits) return ERROR_BadOperationScene;
-      if ((b & 63) == 0 && b + 64 <= nbits) {
-        // Long jumps cross whole 64-bit words by their counts.
-        uint64_t w;
-        std::memcpy(&w, bits + (b >> 3), 8);
-        const int cnt = std::popcount(w);
-        if (cnt < d) { d -= cnt; b += 64; continue; }
-      }
-      if ((b & 7) == 0) {
-        const uint8_t cnt = kBitCount[bits[b >> 3]];
-        if (cnt < d) { d -= cnt; b += 8; continue; }
-      }
-      if (TestBit(bits, static_cast<uint32_t>(b)) && --d == 0) break;
-      ++b;
-    }
-  } else if (d < 0) {
-    --b;
-    while (d < 0) {
-      if (b < 0) return ERROR_BadOperationScene;
-      if ((b & 63) == 63) {
-        uint64_t w;
-        std::memcpy(&w, bits + ((b - 63) >> 3), 8);
-        const int cnt = std::popcount(w);
-        if (cnt < -d) { d += cnt; b -= 64; continue; }
-      }
-      if ((b & 7) == 7) {
-        const uint8_t cnt = kBitCount[bits[b >> 3]];
-        if (cnt < -d) { d += cnt; b -= 8; continue; }
-      }
-      if (TestBit(bits, static_cast<uint32_t>(b)) && ++d == 0) break;
-      --b;
-    }
-  }
+  const int64_t b = Select(index);
+  if (b < 0) return ERROR_BadOperationScene;
   cursor = {h, static_cast<int32_t>(b), t};
   return cursor.bit;
 }
 
 void Recount(Session& session) {
   session.bitmaps.RecountTables();
+  session.records.InvalidatePrefetch();
+}
+
+void RecountMarked(Session& session) {
+  session.bitmaps.RecountMarked();
   session.records.InvalidatePrefetch();
 }
 

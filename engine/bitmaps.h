@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,70 @@ uint32_t CountBits(const uint8_t* bits, uint32_t first, uint32_t end);
 
 // Clears bits [first, end) (a table's range) and leaves every other bit as it was.
 void ClearBitRange(uint8_t* bits, uint32_t first, uint32_t end);
+
+// Bitmaps are summarised in blocks of 64 bytes (512 bits): which blocks may hold set
+// bits, and how many bits are set before each block.
+inline constexpr uint32_t kBlockBytes = 64;
+inline constexpr uint32_t kBlockShift = 9;  // bit number >> kBlockShift = block
+
+inline uint32_t BlocksFor(size_t bytes) {
+  return static_cast<uint32_t>((bytes + kBlockBytes - 1) / kBlockBytes);
+}
+
+// The blocks of a bitmap that may hold set bits: every block outside the set is all
+// zero. The set may name more blocks than hold bits, never fewer; "all" is always
+// true, and is what a bitmap changed in an unknown way must be marked with. One byte
+// per block, so that marking is a plain store in the loops that set bits.
+class BlockSet {
+ public:
+  // Sized for a bitmap of that many bytes, every block marked.
+  void Reset(size_t bitmap_bytes);
+  void MarkAll() { all_ = true; }
+  // The bitmap is all zero.
+  void MarkNone();
+  void Mark(uint32_t block) { flags_[block] = 1; }
+  void Unmark(uint32_t block) { flags_[block] = 0; }
+  bool all() const { return all_; }
+  bool marked(uint32_t block) const { return all_ || flags_[block] != 0; }
+  uint32_t blocks() const { return static_cast<uint32_t>(flags_.size()); }
+  // The flags to store 1 into for each block that receives bits; null while every block
+  // counts as marked (nothing to record then).
+  uint8_t* flags() { return all_ ? nullptr : flags_.data(); }
+
+  // Calls f(block) for every marked block in ascending order.
+  template <class F>
+  void ForEach(F&& f) const {
+    const uint32_t n = blocks();
+    if (all_) {
+      for (uint32_t b = 0; b < n; ++b) f(b);
+      return;
+    }
+    const uint8_t* p = flags_.data();
+    uint32_t b = 0;
+    for (; b + 8 <= n; b += 8) {
+      uint64_t w;
+      std::memcpy(&w, p + b, 8);
+      if (w == 0) continue;
+      for (uint32_t k = 0; k < 8; ++k) {
+        if (p[b + k] != 0) f(b + k);
+      }
+    }
+    for (; b < n; ++b) {
+      if (p[b] != 0) f(b);
+    }
+  }
+
+  // Makes the set explicit (no longer "all") with every block marked; ForEach then
+  // visits each, and Unmark can drop those found empty.
+  void Expand();
+
+ private:
+  std::vector<uint8_t> flags_;
+  bool all_ = true;
+};
+
+// Zeroes the marked blocks of bits (a bitmap of `bytes` bytes) and marks none.
+void ClearMarked(uint8_t* bits, size_t bytes, BlockSet& marks);
 
 // Byte-wise set algebra over equally sized bitmaps: dst = dst OP src.
 void AndInto(Bitmap& dst, const Bitmap& src);
@@ -64,6 +129,12 @@ struct BitmapState {
 
   HitCursor cursor;
 
+  // The blocks of the current bitmap that may hold set bits. Every whole-bitmap recount
+  // makes it exact; searches that build their result in place clear and count only
+  // these blocks (RecountMarked). Writers that change the current bitmap without a
+  // recount call CurrentChanged.
+  BlockSet current_blocks;
+
   int32_t table_count() const { return static_cast<int32_t>(table_hits.size()); }
   uint32_t total_records() const {
     return first_bit.empty() ? 0 : static_cast<uint32_t>(first_bit.back());
@@ -79,18 +150,44 @@ struct BitmapState {
   void RecountFirstHits();
   // Recounts every table hit count from the current bitmap, then RecountFirstHits.
   void RecountTables();
+  // The same, trusting current_blocks: only the marked blocks are counted (and those
+  // found empty unmarked). For results built in place by a search.
+  void RecountMarked();
+  // The current bitmap changed in a way nobody counted (a short read): every block may
+  // hold bits now, and the cursor and rank directory no longer describe it.
+  void CurrentChanged();
+  // A single bit of the current bitmap was set or cleared (counts adjusted by the
+  // caller, who then recomputes the first hits).
+  void BitChanged(uint32_t bit);
 
   // The first included table whose hit range holds hit h, or -1.
   int32_t TableOfHit(int32_t h) const;
 
   // Moves the cursor to hit h and answers its bit number, or -120 when the hit cannot
-  // be placed (cursor unchanged then). Moves incrementally from the cursor's position.
+  // be placed (cursor unchanged then). A step of a few hits walks on from the cursor's
+  // bit; anything further goes through the rank directory.
   int32_t MoveCursor(int32_t h);
+
+  // Set bits of the current bitmap before bit b (b at most 8 x its size), and the bit
+  // number of the set bit with that index (0-based over the whole bitmap, padding bits
+  // included), or -1 when the bitmap has no such bit. Both build the rank directory
+  // when it is missing.
+  int64_t Rank(uint64_t b);
+  int64_t Select(int64_t index);
+
+ private:
+  void BuildRank();
+  // Set bits before each block of the current bitmap, with a final total; empty when it
+  // has to be built. Dropped on every change of the current bitmap.
+  std::vector<uint32_t> rank_;
 };
 
 // After any change of a session's current bitmap as a whole: recount the tables, the
 // first hits and the hit total, invalidate the cursor and the record prefetch window.
 void Recount(Session& session);
+// The same after a search built its result in place: only the marked blocks of the
+// current bitmap are counted (BitmapState::RecountMarked).
+void RecountMarked(Session& session);
 
 // Copies `bits` into `dst` and clears the ranges of all excluded tables, so that it
 // holds exactly the bits that have hit numbers.

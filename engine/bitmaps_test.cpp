@@ -97,6 +97,104 @@ TEST(BitmapState, CursorMovesLikeTheOracleAcrossTablesAndDirections) {
   }
 }
 
+// Every block that holds a set bit must be marked in current_blocks.
+bool MarksCoverBits(const BitmapState& s) {
+  for (uint32_t r = 0; r < s.current.size() * 8; ++r) {
+    if (TestBit(s.current.data(), r) && !s.current_blocks.marked(r >> kBlockShift)) return false;
+  }
+  return true;
+}
+
+TEST(BitmapState, RankDirectoryFollowsSingleBitChangesLikeALinearCount) {
+  std::mt19937 rng(23);
+  for (int round = 0; round < 12; ++round) {
+    // Several blocks of 512 bits, the last one partial; sparse and dense rounds.
+    std::vector<uint32_t> tables = {rng() % 900, 0, 1 + rng() % 2500, rng() % 700};
+    uint32_t total = 0;
+    for (uint32_t n : tables) total += n;
+    BitmapState s;
+    s.Reset(tables, (total + 7) / 8);
+    const int density = round % 3 == 0 ? 1 : round % 3 == 1 ? 20 : 90;
+    s.current = RandomBitmap(rng, s.current.size(), density);
+    s.RecountTables();
+    ASSERT_TRUE(MarksCoverBits(s));
+
+    for (int step = 0; step < 300; ++step) {
+      // Change a bit the way the single-bit exports do.
+      const uint32_t bit = rng() % total;
+      int32_t t = 0;
+      while (static_cast<uint32_t>(s.first_bit[t + 1]) <= bit) ++t;
+      const bool set = rng() % 2 == 0;
+      if (TestBit(s.current.data(), bit) != set) {
+        s.BitChanged(bit);
+        if (set) {
+          SetBitAt(s.current.data(), bit);
+          ++s.table_hits[t];
+        } else {
+          ClearBitAt(s.current.data(), bit);
+          --s.table_hits[t];
+        }
+        s.RecountFirstHits();
+      }
+      if (step % 10 != 0) {
+        // A few lookups between changes: the directory is built on the first.
+        const uint32_t b = rng() % (total + 1);
+        ASSERT_EQ(s.Rank(b), NaiveCount(s.current, 0, b));
+        continue;
+      }
+      ASSERT_TRUE(MarksCoverBits(s));
+      const uint32_t nbits = static_cast<uint32_t>(s.current.size() * 8);
+      std::vector<int64_t> set_bits;
+      for (uint32_t r = 0; r < nbits; ++r) {
+        if (TestBit(s.current.data(), r)) set_bits.push_back(r);
+        if (r % 37 == 0) ASSERT_EQ(s.Rank(r), static_cast<int64_t>(set_bits.size()) - TestBit(s.current.data(), r));
+      }
+      ASSERT_EQ(s.Rank(nbits), static_cast<int64_t>(set_bits.size()));
+      for (size_t i = 0; i < set_bits.size(); i += 1 + rng() % 5) ASSERT_EQ(s.Select(static_cast<int64_t>(i)), set_bits[i]);
+      EXPECT_EQ(s.Select(static_cast<int64_t>(set_bits.size())), -1);
+      EXPECT_EQ(s.Select(-1), -1);
+      for (int k = 0; k < 30 && s.hit_total > 0; ++k) {
+        const int32_t h = static_cast<int32_t>(rng() % s.hit_total);
+        ASSERT_EQ(s.MoveCursor(h), OracleBit(s, h)) << "round " << round << " step " << step;
+      }
+    }
+  }
+}
+
+TEST(BitmapState, MarkedRecountCountsOnlyMarkedBlocksAndDropsEmptyOnes) {
+  BitmapState s;
+  s.Reset({700, 2000}, 338);
+  ASSERT_FALSE(s.current_blocks.all());  // a new bitmap is known to be empty
+  // Built the way a search builds in place: clear, then set and mark.
+  ClearMarked(s.current.data(), s.current.size(), s.current_blocks);
+  for (uint32_t r : {3u, 699u, 700u, 2699u}) {
+    SetBitAt(s.current.data(), r);
+    s.current_blocks.Mark(r >> kBlockShift);
+  }
+  s.current_blocks.Mark(3);  // marked but empty
+  s.RecountMarked();
+  EXPECT_EQ(s.table_hits, (std::vector<int32_t>{2, 2}));
+  EXPECT_EQ(s.hit_total, 4);
+  EXPECT_FALSE(s.current_blocks.marked(3));
+  EXPECT_TRUE(s.current_blocks.marked(1));
+  EXPECT_EQ(s.MoveCursor(3), 2699);
+  EXPECT_EQ(s.MoveCursor(1), 699);
+
+  // Clearing zeroes the marked blocks only, which is all there is to zero.
+  ClearMarked(s.current.data(), s.current.size(), s.current_blocks);
+  EXPECT_EQ(CountBits(s.current.data(), 0, 2700), 0u);
+
+  // After an uncounted change every block counts again.
+  s.current[300] = 0x81;
+  s.CurrentChanged();
+  EXPECT_TRUE(s.current_blocks.all());
+  EXPECT_EQ(s.cursor.hit, -1);
+  s.RecountMarked();
+  EXPECT_EQ(s.table_hits, (std::vector<int32_t>{0, 2}));
+  EXPECT_TRUE(s.current_blocks.marked(300 * 8 >> kBlockShift));
+  EXPECT_FALSE(s.current_blocks.marked(0));
+}
+
 TEST(BitmapState, CursorOverAStaleBitmapFailsInsteadOfRunningOff) {
   // Counts claim hits that the bitmap no longer holds (a short restore leaves them so).
   BitmapState s;

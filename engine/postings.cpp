@@ -30,9 +30,6 @@ inline void Zero(uint8_t* bytes, size_t n) {
   if (n > 0) std::memset(bytes, 0, n);
 }
 
-inline void SetRecord(uint8_t* bitmap, uint32_t record) {
-  bitmap[record >> 3] |= static_cast<uint8_t>(0x80u >> (record & 7));
-}
 inline bool HasRecord(const uint8_t* bitmap, uint32_t record) {
   return (bitmap[record >> 3] & (0x80u >> (record & 7))) != 0;
 }
@@ -104,8 +101,11 @@ size_t PostingFile::ReadAt(uint64_t pos, void* out, size_t n) {
 }
 
 void LoadPostings(PostingFile& post, const PostingShape& shape, uint64_t offset,
-                  uint32_t count, bool replace, uint8_t* bitmap) {
+                  uint32_t count, bool replace, PostingTarget target) {
+  uint8_t* bitmap = target.bits;
+  target.Refresh();
   if (shape.IsBitmap(count)) {
+    target.MarkAll();
     if (replace) {
       ReadWordBitmap(post, shape, offset, bitmap);
       return;
@@ -121,17 +121,21 @@ void LoadPostings(PostingFile& post, const PostingShape& shape, uint64_t offset,
     }
     return;
   }
-  if (replace) Zero(bitmap, shape.bitmap_bytes);
-  ForEachListed(post, shape, offset, count, [bitmap](uint32_t record) {
-    SetRecord(bitmap, record);
+  if (replace) target.Clear(shape.bitmap_bytes);
+  target.Expect(count);
+  uint8_t* const flags = target.flags;
+  ForEachListed(post, shape, offset, count, [bitmap, flags](uint32_t record) {
+    PostingTarget::SetIn(bitmap, flags, record);
     return true;
   });
 }
 
 void OrStretch(PostingFile& post, const PostingShape& shape, uint64_t from, uint64_t to,
-               uint8_t* bitmap) {
-  Zero(bitmap, shape.bitmap_bytes);
+               PostingTarget target) {
+  uint8_t* bitmap = target.bits;
+  target.Clear(shape.bitmap_bytes);
   to = std::min(to, post.size());
+  if (to > from) target.Expect((to - from) / format::kRecordNumberBytes);
   uint8_t* piece = PieceBuffer();
   uint64_t base = from;  // file position of piece[0]
   size_t length = 0;     // bytes in piece
@@ -149,13 +153,15 @@ void OrStretch(PostingFile& post, const PostingShape& shape, uint64_t from, uint
     // The run of 3-byte numbers that lies wholly in this piece and starts before `to`.
     const size_t stop = static_cast<size_t>(std::min<uint64_t>(length, to - base));
     const size_t whole = length - format::kRecordNumberBytes;
+    uint8_t* const flags = target.flags;
     while (i < stop && i <= whole && piece[i] < format::kBitmapMarker) {
       const uint32_t record = format::DecodeRecordNumber(piece + i);
-      if (record < shape.total_records) SetRecord(bitmap, record);
+      if (record < shape.total_records) PostingTarget::SetIn(bitmap, flags, record);
       i += format::kRecordNumberBytes;
     }
     if (i >= stop || piece[i] < format::kBitmapMarker) continue;
     // A marker: OR the bitmap after it straight from the file.
+    target.MarkAll();
     const uint64_t at = base + i + 1;
     uint8_t* spare = SpareBuffer();
     size_t done = 0;

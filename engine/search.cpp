@@ -75,15 +75,15 @@ uint64_t PrefixEnd(WordIndex& index, int field, const std::string& k) {
   return up.found ? up.posting_offset : index.fields[field].stretch_end;
 }
 
-void Clear(const WordIndex& index, uint8_t* scratch) {
-  if (index.shape.bitmap_bytes > 0) std::memset(scratch, 0, index.shape.bitmap_bytes);
+void Clear(const WordIndex& index, PostingTarget scratch) {
+  scratch.Clear(index.shape.bitmap_bytes);
 }
 
-void Stretch(WordIndex& index, uint64_t from, uint64_t to, uint8_t* scratch) {
+void Stretch(WordIndex& index, uint64_t from, uint64_t to, PostingTarget scratch) {
   OrStretch(index.post, index.shape, from, to, scratch);
 }
 
-void EvaluatePrefix(WordIndex& index, int field, const std::string& value, uint8_t* scratch) {
+void EvaluatePrefix(WordIndex& index, int field, const std::string& value, PostingTarget scratch) {
   const std::string k = KeyOf(index, field, value);
   const LocateResult from = k.empty() ? LocateResult()
                                       : Locate(index, field, k, LocateMode::kLowerBound);
@@ -91,7 +91,7 @@ void EvaluatePrefix(WordIndex& index, int field, const std::string& value, uint8
   Stretch(index, from.posting_offset, PrefixEnd(index, field, k), scratch);
 }
 
-void EvaluateRange(WordIndex& index, int field, const Term& term, uint8_t* scratch) {
+void EvaluateRange(WordIndex& index, int field, const Term& term, PostingTarget scratch) {
   const std::string low = KeyOf(index, field, term.value);
   const LocateResult from = Locate(index, field, low, LocateMode::kLowerBound);
   if (!from.found) return Clear(index, scratch);
@@ -101,7 +101,7 @@ void EvaluateRange(WordIndex& index, int field, const Term& term, uint8_t* scrat
   Stretch(index, from.posting_offset, PrefixEnd(index, field, high), scratch);
 }
 
-void EvaluateComparison(WordIndex& index, int field, const Term& term, uint8_t* scratch) {
+void EvaluateComparison(WordIndex& index, int field, const Term& term, PostingTarget scratch) {
   const FieldWords& words = index.fields[field];
   const std::string k = KeyOf(index, field, term.value);
   const LocateResult bound = Locate(index, field, k, LocateMode::kLowerBound);
@@ -133,7 +133,7 @@ void EvaluateComparison(WordIndex& index, int field, const Term& term, uint8_t* 
 constexpr uint32_t kPollEvery = 100;
 constexpr uint32_t kWordsPerTurn = 100000;
 
-int32_t WildcardScan(const TermScope& scope, const std::string& written, uint8_t* scratch) {
+int32_t WildcardScan(const TermScope& scope, const std::string& written, PostingTarget scratch) {
   WordIndex& index = *scope.index;
   int field = scope.field;
   std::string pattern = written;
@@ -314,7 +314,7 @@ bool WildcardPattern::Matches(std::string_view word) const {
 
 // ---- Terms
 
-int32_t EvaluateTerm(const TermScope& scope, const Term& term, uint8_t* scratch) {
+int32_t EvaluateTerm(const TermScope& scope, const Term& term, PostingTarget scratch) {
   WordIndex& index = *scope.index;
   const int field = scope.field;
   int32_t result = 0;
@@ -355,7 +355,9 @@ int32_t EvaluateTerm(const TermScope& scope, const Term& term, uint8_t* scratch)
   }
   if (result != 0) return result;
   if (term.negated) {
-    for (uint32_t i = 0; i < index.shape.bitmap_bytes; ++i) scratch[i] = ~scratch[i];
+    scratch.MarkAll();
+    uint8_t* bits = scratch.bits;
+    for (uint32_t i = 0; i < index.shape.bitmap_bytes; ++i) bits[i] = static_cast<uint8_t>(~bits[i]);
   }
   return 0;
 }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform.h"
+#include "postings.h"
 
 namespace lodex {
 
@@ -77,10 +78,11 @@ struct TermScope {
   BoundedLock<TimedMutex>* lock = nullptr;  // let go every 100 000 words
 };
 
-// Evaluates one term into scratch (the index's bitmap size). Answers 0, -401 when a
+// Evaluates one term into scratch (the index's bitmap size; with block marks, only its
+// marked blocks are cleared and the blocks that receive bits are marked). Answers 0, -401 when a
 // wildcard scan was stopped by Escape or the session's cancel flag, or -120 when the
 // search lock could not be taken back during a scan.
-int32_t EvaluateTerm(const TermScope& scope, const Term& term, uint8_t* scratch);
+int32_t EvaluateTerm(const TermScope& scope, const Term& term, PostingTarget scratch);
 
 // A wildcard pattern in key form, cut into segments: a run of wildcards ('*' and '?'
 // counted apart) and the literal bytes up to the next wildcard. The last literal ends
