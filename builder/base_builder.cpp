@@ -352,7 +352,7 @@ bool BaseBuilder::WriteSortFields(const std::string& dir, BuildError* error) {
   return sort.Close(error);
 }
 
-bool BaseBuilder::CollectWords(size_t field, FieldWords* out, bool report) const {
+bool BaseBuilder::CollectWords(size_t field, size_t budget, FieldWords* out, bool report) const {
   const uint32_t n = rows();
   const SearchFieldSpec& def = schema_.search_fields[field];
   const bool reverse = def.reverse_of >= 0;
@@ -362,7 +362,7 @@ bool BaseBuilder::CollectWords(size_t field, FieldWords* out, bool report) const
 
   // Words with equal key forms are one word: the bytewise smallest spelling is kept and
   // their records are united.
-  out->words = std::make_unique<WordCollector>(norm);
+  out->words = std::make_unique<WordCollector>(norm, options_.work_dir, budget);
   WordCollector& words = *out->words;
   std::vector<std::string> cell_words;
   std::string why;
@@ -376,15 +376,21 @@ bool BaseBuilder::CollectWords(size_t field, FieldWords* out, bool report) const
       if (reverse) std::reverse(w.begin(), w.end());
       words.Add(w, bit);
     }
+    words.EndRecord();
     if ((bit & 0xFFFF) == 0 && Stopped(&out->error)) return false;
     if (report) Tick(bit);
   }
-  if (words.size() == 0) {
+  if (words.empty()) {
     out->error = "search field " + std::to_string(def.number) + " \"" + Windows1252ToUtf8(def.name) +
                  "\" gets no word from any row; a search field needs at least one word";
     return false;
   }
-  words.Finish();
+  BuildError error;
+  if (!words.Finish(&error)) {
+    out->error = error.message;
+    out->code = error.code;
+    return false;
+  }
   return true;
 }
 
@@ -396,32 +402,40 @@ bool BaseBuilder::WriteWordIndex(const std::string& dir, BuildSummary* summary, 
     return false;
   WordIndexWriter writer(n, &index1, &index2, &post);
   index1_offset_.clear();
-  // Fields are collected in parallel, a batch at a time (each batch's words are held
-  // in memory until written), and written in field order.
+  // Fields are collected in parallel, a batch at a time, each within its share of the
+  // memory, and written in field order.
   const size_t fields = schema_.search_fields.size();
   for (size_t first = 0; first < fields; first += Workers()) {
     const size_t count = std::min<size_t>(Workers(), fields - first);
     Phase("indexing " + Windows1252ToUtf8(schema_.search_fields[first].name), n);
     std::vector<FieldWords> batch(count);
-    ParallelFor(count, [&](size_t k) { CollectWords(first + k, &batch[k], k == 0); });
+    const size_t budget = PassBudget(count);
+    ParallelFor(count, [&](size_t k) { CollectWords(first + k, budget, &batch[k], k == 0); });
     for (size_t k = 0; k < count; ++k) {
       if (!batch[k].error.empty()) {
-        return Fail(error, StopAsked() ? kExitInterrupted : kExitInput, batch[k].error);
+        return Fail(error, StopAsked() ? kExitInterrupted : batch[k].code, batch[k].error);
       }
       const SearchFieldSpec& def = schema_.search_fields[first + k];
-      const WordCollector& words = *batch[k].words;
-      const int block_words = options_.block_words > 0 ? options_.block_words
-                              : schema_.block_words > 0 ? schema_.block_words
-                                                        : DefaultBlockWords(words.size());
+      WordCollector& words = *batch[k].words;
+      int block_words = options_.block_words > 0 ? options_.block_words : schema_.block_words;
+      if (block_words <= 0) {
+        uint64_t distinct = 0;
+        if (!words.CountWords(&distinct, error)) return false;
+        block_words = DefaultBlockWords(distinct);
+      }
       uint32_t offset = 0;
       std::string why;
       if (!writer.BeginField(block_words, &offset, &why)) return Fail(error, kExitInput, why);
-      for (size_t i = 0; i < words.size(); ++i)
-        if (!writer.AddWord(words.Stored(i), words.Postings(i), &why)) return Fail(error, kExitInput, why);
+      std::string_view stored;
+      std::span<const uint32_t> postings;
+      uint64_t written = 0;
+      for (; words.Next(&stored, &postings); ++written)
+        if (!writer.AddWord(stored, postings, &why)) return Fail(error, kExitInput, why);
+      if (words.Failed(error)) return false;
       writer.EndField();
       index1_offset_.push_back(offset);
       summary->search_fields.push_back(
-          {def.number, def.name, static_cast<uint32_t>(words.size()), words.postings()});
+          {def.number, def.name, static_cast<uint32_t>(written), words.postings()});
       batch[k].words.reset();
     }
   }

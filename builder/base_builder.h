@@ -112,8 +112,10 @@ class BaseBuilder {
   struct FieldWords {
     std::unique_ptr<WordCollector> words;
     std::string error;
+    ExitCode code = kExitInput;
   };
-  bool CollectWords(size_t field, FieldWords* out, bool report) const;
+  // Holds at most budget bytes of words; more go to runs in the work directory.
+  bool CollectWords(size_t field, size_t budget, FieldWords* out, bool report) const;
   bool WriteWordIndex(const std::string& dir, BuildSummary* summary, BuildError* error);
   bool WriteMeta(const std::string& dir, BuildError* error);
 

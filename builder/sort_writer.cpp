@@ -77,26 +77,91 @@ void SortRun::Clear() {
   valued_.clear();
 }
 
+namespace {
+
+// Runs merged at once at most; more are merged into one first.
+constexpr size_t kMaxRuns = 32;
+
+void PutEntry(std::string_view key, uint32_t bit, std::string& entry, OutFile* file) {
+  entry.clear();
+  PutVarint64(entry, key.size());
+  entry.append(key);
+  fmt::PutFixed32(entry, bit);
+  file->Append(entry);
+}
+
+}  // namespace
+
 // A run file: per key in order, its length (varint), its bytes and its bit.
 void SortRun::Spill() {
   if (valued_.empty()) return;
   const std::vector<uint32_t> order = SortedOrder();
   const std::string path = SpillPath(work_dir_, "sort-run");
   OutFile file;
+  std::string entry;
   if (spill_error_.message.empty() && file.Open(path, &spill_error_)) {
-    std::string entry;
-    for (uint32_t i : order) {
-      entry.clear();
-      const std::string_view key = Key(i);
-      PutVarint64(entry, key.size());
-      entry.append(key);
-      fmt::PutFixed32(entry, valued_[i]);
-      file.Append(entry);
-    }
+    for (uint32_t i : order) PutEntry(Key(i), valued_[i], entry, &file);
     file.Close(&spill_error_);
   }
   runs_.push_back(path);
   Clear();
+  if (runs_.size() < kMaxRuns || !spill_error_.message.empty()) return;
+  const std::string merged = SpillPath(work_dir_, "sort-run");
+  if (file.Open(merged, &spill_error_)) {
+    Merge([&](std::string_view key, uint32_t bit) { PutEntry(key, bit, entry, &file); }, &spill_error_);
+    file.Close(&spill_error_);
+  }
+  RemoveSpillFiles(runs_);
+  runs_.assign(1, merged);
+}
+
+bool SortRun::Merge(const std::function<void(std::string_view key, uint32_t bit)>& put, BuildError* error) {
+  struct Head {
+    std::string key;
+    uint32_t bit = 0;
+  };
+  const size_t count = runs_.size();
+  std::vector<SpillReader> readers(count);
+  std::vector<Head> heads(count);
+  auto advance = [&](size_t r) {
+    uint64_t length = 0;
+    const char* p = nullptr;
+    // Each Take may move the buffer: the key is copied before the bit is read.
+    if (!readers[r].TakeVarint(&length) || !(p = readers[r].Take(length))) {
+      readers[r].Close();
+      return false;
+    }
+    heads[r].key.assign(p, length);
+    if (!readers[r].TakeFixed32(&heads[r].bit)) {
+      readers[r].Close();
+      return false;
+    }
+    return true;
+  };
+  auto later = [&](size_t a, size_t b) {  // for a min-heap
+    const int c = heads[a].key.compare(heads[b].key);
+    return c != 0 ? c > 0 : a > b;
+  };
+  std::vector<size_t> heap;
+  const size_t buffer = std::clamp<size_t>(budget_ / (count + 1), 64 << 10, 1 << 20);
+  for (size_t r = 0; r < count; ++r) {
+    if (!readers[r].Open(runs_[r], buffer, error)) return false;
+    if (advance(r)) heap.push_back(r);
+    else if (readers[r].Failed(error)) return false;
+  }
+  std::make_heap(heap.begin(), heap.end(), later);
+  while (!heap.empty()) {
+    std::pop_heap(heap.begin(), heap.end(), later);
+    const size_t r = heap.back();
+    put(heads[r].key, heads[r].bit);
+    if (advance(r)) {
+      std::push_heap(heap.begin(), heap.end(), later);
+    } else {
+      if (readers[r].Failed(error)) return false;
+      heap.pop_back();
+    }
+  }
+  return true;
 }
 
 bool SortRun::Write(const std::vector<uint32_t>& pointers, OutFile* out, BuildError* error) {
@@ -116,53 +181,7 @@ bool SortRun::Write(const std::vector<uint32_t>& pointers, OutFile* out, BuildEr
   } else {
     Spill();
     if (!spill_error_.message.empty()) return Fail(error, spill_error_.code, spill_error_.message);
-    // Merge: the runs hold ascending bits one after the other, so among equal keys the
-    // earlier run's entry comes first.
-    struct Head {
-      std::string key;
-      uint32_t bit = 0;
-    };
-    const size_t count = runs_.size();
-    std::vector<SpillReader> readers(count);
-    std::vector<Head> heads(count);
-    auto advance = [&](size_t r) {
-      uint64_t length = 0;
-      const char* p = nullptr;
-      // The key is copied before the bit is read: reading on may refill the buffer.
-      if (!readers[r].TakeVarint(&length) || !(p = readers[r].Take(length))) {
-        readers[r].Close();
-        return false;
-      }
-      heads[r].key.assign(p, length);
-      if (!readers[r].TakeFixed32(&heads[r].bit)) {
-        readers[r].Close();
-        return false;
-      }
-      return true;
-    };
-    auto later = [&](size_t a, size_t b) {  // for a min-heap
-      const int c = heads[a].key.compare(heads[b].key);
-      return c != 0 ? c > 0 : a > b;
-    };
-    std::vector<size_t> heap;
-    const size_t buffer = std::max<size_t>(budget_ / (count + 1), 64 << 10);
-    for (size_t r = 0; r < count; ++r) {
-      if (!readers[r].Open(runs_[r], std::min<size_t>(buffer, 1 << 20), error)) return false;
-      if (advance(r)) heap.push_back(r);
-      else if (readers[r].Failed(error)) return false;
-    }
-    std::make_heap(heap.begin(), heap.end(), later);
-    while (!heap.empty()) {
-      std::pop_heap(heap.begin(), heap.end(), later);
-      const size_t r = heap.back();
-      put(heads[r].bit, heads[r].bit);
-      if (advance(r)) {
-        std::push_heap(heap.begin(), heap.end(), later);
-      } else {
-        if (readers[r].Failed(error)) return false;
-        heap.pop_back();
-      }
-    }
+    if (!Merge([&](std::string_view, uint32_t bit) { put(bit, bit); }, error)) return false;
     RemoveSpillFiles(runs_);
     runs_.clear();
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,9 @@ class SortRun {
   std::string_view Key(uint32_t i) const;
   void Spill();
   void Clear();
+  // Merges the runs in key order, ties in bit order (the runs hold ascending bits one
+  // after the other, so the earlier run's entry first).
+  bool Merge(const std::function<void(std::string_view key, uint32_t bit)>& put, BuildError* error);
 
   std::string work_dir_;
   size_t budget_ = 0;  // 0: no limit

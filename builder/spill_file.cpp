@@ -95,7 +95,7 @@ void SpillReader::Close() {
   std::fclose(file_);
   file_ = nullptr;
   std::error_code ec;
-  std::filesystem::remove(path_, ec);
+  if (!keep_) std::filesystem::remove(path_, ec);
   buffer_.clear();
   buffer_.shrink_to_fit();
 }

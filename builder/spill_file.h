@@ -28,7 +28,7 @@ void RemoveSpillFiles(const std::vector<std::string>& paths);
 // A new file name in dir for a pass's file: dir/stem-N, N counting up per process.
 std::string SpillPath(const std::string& dir, const std::string& stem);
 
-// Reads a spill file sequentially; removes it when closed or destroyed.
+// Reads a spill file sequentially; removes it when closed or destroyed (unless kept).
 class SpillReader {
  public:
   SpillReader() = default;
@@ -46,6 +46,8 @@ class SpillReader {
   // Whether reading failed (as against reaching the end); error says why.
   bool Failed(BuildError* error) const;
   void Close();
+  // Leaves the file in place when closed (it is read more than once).
+  void Keep() { keep_ = true; }
 
  private:
   bool Fill(size_t n);
@@ -57,6 +59,7 @@ class SpillReader {
   size_t end_ = 0;
   size_t chunk_ = 0;
   bool failed_ = false;
+  bool keep_ = false;
 };
 
 }  // namespace lodex::build

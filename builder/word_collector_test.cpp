@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
+#include <memory>
 #include <random>
+
+#include "testing/temp_dir.h"
 
 namespace lodex::build {
 namespace {
@@ -16,12 +20,17 @@ struct Gathered {
 };
 
 std::vector<Gathered> Collected(WordCollector& c) {
-  c.Finish();
+  BuildError error;
+  EXPECT_TRUE(c.Finish(&error)) << error.message;
+  uint64_t count = 0;
+  EXPECT_TRUE(c.CountWords(&count, &error)) << error.message;
   std::vector<Gathered> out;
-  for (size_t i = 0; i < c.size(); ++i) {
-    const auto p = c.Postings(i);
-    out.push_back({std::string(c.Stored(i)), std::vector<uint32_t>(p.begin(), p.end())});
-  }
+  std::string_view stored;
+  std::span<const uint32_t> postings;
+  while (c.Next(&stored, &postings))
+    out.push_back({std::string(stored), std::vector<uint32_t>(postings.begin(), postings.end())});
+  EXPECT_FALSE(c.Failed(&error)) << error.message;
+  EXPECT_EQ(count, out.size());
   return out;
 }
 
@@ -75,6 +84,36 @@ TEST(WordCollector, AgreesWithAMapOnManyRandomWords) {
   std::vector<Gathered> expected;
   for (auto& [key, g] : want) expected.push_back(g);
   EXPECT_EQ(Collected(c), expected);
+}
+
+// Past its budget the words go to runs on disk (more than are merged at once, so runs
+// are merged into one on the way); read back they are the words held in memory, and
+// no run file stays behind.
+TEST(WordCollector, RunsOnDiskMergeToTheWordsHeldInMemory) {
+  lodex::testing::TempDir dir;
+  const KeyNormaliser norm = KeyNormaliser::Text();
+  WordCollector memory(norm);
+  auto disk = std::make_unique<WordCollector>(norm, dir.path(), 2048);
+  for (uint32_t bit = 0; bit < 20000; ++bit) {
+    const std::string word = "w" + std::to_string(bit % 97) + (bit % 5 ? "" : "x" + std::to_string(bit));
+    const std::string spelled = bit % 3 ? word : "W" + word.substr(1);
+    for (WordCollector* c : {&memory, disk.get()}) {
+      c->Add(spelled, bit);
+      c->Add(spelled, bit);
+      c->Add(bit % 2 ? "common" : "COMMON", bit);
+      c->EndRecord();
+    }
+  }
+  EXPECT_EQ(memory.spilled_runs(), 0u);
+  EXPECT_GT(disk->spilled_runs(), 0u);
+  const std::vector<Gathered> held = Collected(memory);
+  EXPECT_EQ(Collected(*disk), held);
+  ASSERT_FALSE(held.empty());
+  EXPECT_EQ(held.front().stored, "COMMON");
+  EXPECT_EQ(held.front().postings.size(), 20000u);
+  EXPECT_EQ(memory.postings(), disk->postings());
+  disk.reset();
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 }  // namespace
