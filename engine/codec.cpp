@@ -15,35 +15,50 @@ namespace lodex {
 
 namespace {
 
-constexpr int32_t kEmptyEntry = std::numeric_limits<int32_t>::min();  // 0x80000000
-constexpr int kFastBits = 12;
-
 // Source byte k, or 0 at and past the end of the readable bytes.
-inline uint32_t ByteAt(const uint8_t* src, size_t size, int64_t k) {
-  return static_cast<uint64_t>(k) < size ? src[k] : 0u;
+inline uint32_t ByteAt(const uint8_t* src, size_t size, uint64_t k) {
+  return k < size ? src[k] : 0u;
 }
 
-// The 16-bit big-endian window that holds bit p in its top byte.
-inline uint32_t Window16(const uint8_t* src, size_t size, int64_t p) {
-  const int64_t k = p >> 3;
-  if (static_cast<uint64_t>(k) + 2 <= size) return (uint32_t{src[k]} << 8) | src[k + 1];
-  return (ByteAt(src, size, k) << 8) | ByteAt(src, size, k + 1);
-}
-
-// The 12 bits at bit position p, read through one 64-bit big-endian load when the
-// source has eight bytes from p's byte on.
-inline uint32_t Bits12(const uint8_t* src, size_t size, int64_t p) {
-  const uint64_t k = static_cast<uint64_t>(p >> 3);
+// The 64 bits from bit position p on, most significant first (bits past the source
+// read as zero). One big-endian load while eight bytes remain from p's byte on; the
+// lowest p % 8 bits are then zero instead of the following bits, so at least 57 of the
+// 64 are valid, which is all the lookups below use.
+inline uint64_t Peek57(const uint8_t* src, size_t size, uint64_t p) {
+  const uint64_t k = p >> 3;
+  uint64_t w;
   if (k + 8 <= size) {
-    uint64_t w;
     std::memcpy(&w, src + k, 8);
     w = __builtin_bswap64(w);
-    return static_cast<uint32_t>((w << (p & 7)) >> 52);
+  } else {
+    w = 0;
+    for (uint64_t i = 0; i < 8; ++i) w = (w << 8) | ByteAt(src, size, k + i);
   }
-  const uint32_t w24 = (ByteAt(src, size, k) << 16) | (ByteAt(src, size, k + 1) << 8) |
-                       ByteAt(src, size, k + 2);
-  return (w24 >> (12 - (p & 7))) & 0xFFF;
+  return w << (p & 7);
 }
+
+// All 64 bits from bit position p on.
+inline uint64_t Peek64(const uint8_t* src, size_t size, uint64_t p) {
+  const uint64_t w = Peek57(src, size, p);
+  const unsigned shift = p & 7;
+  return shift == 0 ? w : w | (ByteAt(src, size, (p >> 3) + 8) >> (8 - shift));
+}
+
+// A window is used for lookups while this many bits of it are spent at most, so that a
+// primary lookup (kPrimaryBits) always finds valid bits.
+constexpr uint32_t kRefillAfter = 57 - CHuffmanFilter::kPrimaryBits - CHuffmanFilter::kSecondaryBits;
+
+// Output is gathered in chunks of up to this many bytes before it goes to the
+// destination.
+constexpr int64_t kOutputChunk = 2048;
+constexpr int64_t kCopyStep = 16;
+
+constexpr uint64_t kCodeLengthMask = 0xFF;
+inline uint64_t EntryOf(int32_t code_length, uint64_t text_length, uint64_t text_at) {
+  return static_cast<uint64_t>(code_length) | text_length << 8 | text_at << 32;
+}
+inline int64_t TextLength(uint64_t entry) { return static_cast<int64_t>((entry >> 8) & 0xFFFFFF); }
+inline uint64_t TextAt(uint64_t entry) { return entry >> 32; }
 
 }  // namespace
 
@@ -59,16 +74,9 @@ void CHuffmanFilter::SetStatus(int32_t code, std::string text) {
 bool CHuffmanFilter::createDecoder(int32_t symbol_count, const std::string* phrases,
                                    const int32_t* weights) {
   built_ = false;
-  fast_.clear();
-  tables_.clear();
   symbol_count_ = std::max(symbol_count, 0);
   phrases_ = phrases;
   weights_ = weights;
-
-  out_lengths_.assign(symbol_count_, 1);
-  for (int32_t s = kByteSymbols; s < symbol_count_; ++s) {
-    out_lengths_[s] = static_cast<int32_t>(phrases_[s - kByteSymbols].size());
-  }
 
   const std::vector<int32_t> w(weights_, weights_ + symbol_count_);
   lengths_ = CodeLengths(w);
@@ -80,135 +88,202 @@ bool CHuffmanFilter::createDecoder(int32_t symbol_count, const std::string* phra
     SetStatus(code_status, HuffmanStatusText(code_status, max_length_));
     return false;
   }
-  if (!BuildTables()) return false;
-  BuildFastTable();
+  BuildTables();
   built_ = true;
   SetStatus(0, HuffmanStatusText(kHuffmanOk, max_length_));
   return true;
 }
 
-bool CHuffmanFilter::BuildTables() {
-  tables_.assign(16, kEmptyEntry);
+void CHuffmanFilter::BuildTables() {
+  // Symbol outputs: the 256 byte values, then the phrases, then slack for the copies.
+  text_.resize(kByteSymbols);
+  for (int b = 0; b < kByteSymbols; ++b) text_[b] = static_cast<char>(b);
+  symbol_entries_.resize(static_cast<size_t>(symbol_count_));
+  for (int32_t s = 0; s < symbol_count_; ++s) {
+    uint64_t at = static_cast<uint64_t>(s);
+    uint64_t n = 1;
+    if (s >= kByteSymbols) {
+      const std::string& phrase = phrases_[s - kByteSymbols];
+      at = text_.size();
+      n = phrase.size();
+      text_ += phrase;
+    }
+    symbol_entries_[s] = EntryOf(lengths_[s], n, at);
+  }
+  text_.append(2 * kCopyStep, '\0');
+
+  // A complete prefix code (CanonicalCodes checked it) fills every primary entry whose
+  // bits start a code of at most kPrimaryBits; the rest start longer codes.
+  primary_.assign(size_t{1} << kPrimaryBits, 0);
+  ranges_.assign(static_cast<size_t>(max_length_) + 1, LengthRange{});
   for (int32_t s = 0; s < symbol_count_; ++s) {
     const int32_t len = lengths_[s];
-    uint64_t v = codes_[s] << (64 - len);
-    int32_t table = 0;
-    int32_t r = len;
-    while (r > 4) {
-      const int32_t i = static_cast<int32_t>(v >> 60);
-      v <<= 4;
-      int32_t& entry = tables_[table * 16 + i];
-      if (entry == kEmptyEntry) {
-        const int32_t next = static_cast<int32_t>(tables_.size() / 16);
-        tables_.insert(tables_.end(), 16, kEmptyEntry);
-        tables_[table * 16 + i] = -next;  // entry may dangle after the insert
-        table = next;
-      } else if (entry < 0) {
-        table = -entry;
-      } else {
-        SetStatus(kHuffmanTableClash, HuffmanStatusText(kHuffmanTableClash, max_length_));
-        return false;
-      }
-      r -= 4;
+    if (len <= kPrimaryBits) {
+      const uint64_t first = codes_[s] << (kPrimaryBits - len);
+      std::fill_n(primary_.begin() + static_cast<ptrdiff_t>(first),
+                  size_t{1} << (kPrimaryBits - len), symbol_entries_[s]);
+    } else {
+      ++ranges_[len].count;
     }
-    const int32_t i = static_cast<int32_t>(v >> 60);
-    const int32_t span = 1 << (4 - r);
-    for (int32_t k = 0; k < span; ++k) tables_[table * 16 + i + k] = s;
   }
-  return true;
+  BuildSecondaryTables();
+
+  // Long codes: symbols grouped by length, in symbol order within a length, so that the
+  // canonical numbering gives each one's place.
+  uint32_t at = 0;
+  for (LengthRange& r : ranges_) {
+    r.at = at;
+    at += static_cast<uint32_t>(r.count);
+    r.count = 0;
+  }
+  long_symbols_.assign(at, 0);
+  for (int32_t s = 0; s < symbol_count_; ++s) {
+    const int32_t len = lengths_[s];
+    if (len <= kPrimaryBits) continue;
+    LengthRange& r = ranges_[len];
+    if (r.count == 0) r.first = codes_[s];
+    long_symbols_[r.at + r.count++] = static_cast<uint32_t>(s);
+  }
 }
 
-void CHuffmanFilter::BuildFastTable() {
-  // For each 12-bit window, follow the 4-bit tables for at most three steps. A symbol
-  // reached that way has its whole code inside the window and decodes in one lookup;
-  // anything else (longer codes, empty entries) goes the 4-bit way.
-  fast_.assign(size_t{1} << kFastBits, FastEntry{0, 0});
-  for (uint32_t w = 0; w < (1u << kFastBits); ++w) {
-    int32_t table = 0;
-    for (int step = 0; step < kFastBits / 4; ++step) {
-      const int32_t e = tables_[table * 16 + ((w >> (kFastBits - 4 - 4 * step)) & 15)];
-      if (e == kEmptyEntry) break;
-      if (e < 0) { table = -e; continue; }
-      if (e <= 0xFFFF && lengths_[e] <= kFastBits) {
-        fast_[w] = FastEntry{static_cast<uint16_t>(e), static_cast<uint8_t>(lengths_[e])};
-      }
-      break;
+void CHuffmanFilter::BuildSecondaryTables() {
+  // Each prefix of longer codes gets a table of as many index bits as its longest code
+  // needs beyond the prefix, at most kSecondaryBits.
+  std::vector<int32_t> depth(primary_.size(), 0);
+  for (int32_t s = 0; s < symbol_count_; ++s) {
+    const int32_t len = lengths_[s];
+    if (len <= kPrimaryBits) continue;
+    const size_t prefix = static_cast<size_t>(codes_[s] >> (len - kPrimaryBits));
+    depth[prefix] = std::max(depth[prefix], std::min(len - kPrimaryBits, kSecondaryBits));
+  }
+  secondary_.clear();
+  for (size_t prefix = 0; prefix < primary_.size(); ++prefix) {
+    if (depth[prefix] == 0) continue;
+    primary_[prefix] = static_cast<uint64_t>(depth[prefix]) << 8 |
+                       static_cast<uint64_t>(secondary_.size()) << 32;
+    secondary_.resize(secondary_.size() + (size_t{1} << depth[prefix]), 0);
+  }
+  for (int32_t s = 0; s < symbol_count_; ++s) {
+    const int32_t len = lengths_[s];
+    if (len <= kPrimaryBits) continue;
+    const uint64_t e = primary_[static_cast<size_t>(codes_[s] >> (len - kPrimaryBits))];
+    const int32_t bits = static_cast<int32_t>((e >> 8) & 0xFF);
+    const int32_t rest = len - kPrimaryBits;  // code bits after the prefix
+    if (rest > bits) continue;
+    const uint64_t low = codes_[s] & ((uint64_t{1} << rest) - 1);
+    std::fill_n(secondary_.begin() + static_cast<ptrdiff_t>((e >> 32) + (low << (bits - rest))),
+                size_t{1} << (bits - rest), symbol_entries_[s]);
+  }
+}
+
+bool CHuffmanFilter::DecodeLong(uint64_t v, int32_t& symbol, int32_t& length) const {
+  for (int32_t len = kPrimaryBits + 1; len <= max_length_; ++len) {
+    const LengthRange& r = ranges_[len];
+    const uint64_t c = v >> (64 - len);
+    if (c - r.first < r.count) {
+      symbol = static_cast<int32_t>(long_symbols_[r.at + (c - r.first)]);
+      length = len;
+      return true;
     }
   }
+  return false;
 }
 
 bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t source_bytes,
                             int32_t& capacity, uint8_t* destination) {
-  int64_t p = 0;
-  int64_t o = 0;
   int64_t remaining = input_bits;
-  int64_t room = capacity;
-  if (built_) {
-    while (remaining > 0 && room > 0) {
-      int32_t s;
-      int32_t len;
-      const FastEntry f = fast_[Bits12(source, source_bytes, p)];
-      if (f.length != 0) {
-        s = f.symbol;
-        len = f.length;
-        p += len;
-      } else {
-        const int64_t start = p;
-        int32_t table = 0;
-        for (;;) {
-          const uint32_t w = Window16(source, source_bytes, p);
-          const int32_t e = tables_[table * 16 + ((w >> (12 - (p & 7))) & 15)];
-          if (e == kEmptyEntry) {
-            capacity = static_cast<int32_t>(room);
-            SetStatus(kHuffmanBadPrefix, HuffmanStatusText(kHuffmanBadPrefix, 0));
-            return false;
-          }
-          if (e < 0) {
-            table = -e;
-            p += 4;
-            continue;
-          }
-          s = e;
-          break;
-        }
-        len = lengths_[s];
-        p = start + len;
-      }
-      remaining -= len;
-      if (s < kByteSymbols) {
-        if (room >= 8) {
-          destination[o++] = static_cast<uint8_t>(s);
-          room -= 8;
-        } else {
-          room = 0;
-        }
-      } else {
-        const int32_t n = out_lengths_[s];
-        if (room >= int64_t{8} * n) {
-          std::memcpy(destination + o, phrases_[s - kByteSymbols].data(), n);
-          o += n;
-          room -= int64_t{8} * n;
-        } else {
-          room = 0;
-        }
+  if (!built_) {
+    if (remaining > 0 && capacity > 0) {
+      // Never built (or the build failed): no code to recognise.
+      SetStatus(kHuffmanBadPrefix, HuffmanStatusText(kHuffmanBadPrefix, 0));
+      return false;
+    }
+    capacity = 0;
+    SetStatus(0, "CHuffmanFilter.decode... Ok");
+    return true;
+  }
+  // A built code is complete: every bit string starts with a code, so decoding runs
+  // until the input bits are spent or a symbol's output does not fit the room. Output
+  // whole bytes only; a part byte of room holds nothing.
+  const int64_t room = capacity > 0 ? capacity / 8 : 0;
+  const uint64_t* primary = primary_.data();
+  const uint64_t* secondary = secondary_.data();
+  const char* text = text_.data();
+  // Symbols are copied 2 x kCopyStep bytes at a time into a chunk, so that no copy
+  // writes into the destination past the output; the chunk holds up to chunk_limit
+  // bytes, the room left or kOutputChunk, whichever is less.
+  uint8_t chunk[kOutputChunk + 2 * kCopyStep];
+  int64_t in_chunk = 0;
+  int64_t written = 0;
+  int64_t chunk_limit = std::min(room, kOutputChunk);
+  // The window holds the bits from bit position p on; `used` of them are decoded.
+  uint64_t p = 0;
+  uint64_t window = Peek57(source, source_bytes, 0);
+  uint32_t used = 0;
+  while (remaining > 0) {
+    if (used > kRefillAfter) {
+      p += used;
+      window = Peek57(source, source_bytes, p);
+      used = 0;
+    }
+    uint64_t e = primary[(window << used) >> (64 - kPrimaryBits)];
+    if ((e & kCodeLengthMask) == 0) {
+      const uint32_t bits = static_cast<uint32_t>((e >> 8) & 0xFF);
+      e = secondary[(e >> 32) + ((window << (used + kPrimaryBits)) >> (64 - bits))];
+      if (e == 0) {
+        // Longer than both tables: decode from the code ranges, then reload the window.
+        p += used;
+        int32_t s = 0;
+        int32_t len = 0;
+        DecodeLong(Peek64(source, source_bytes, p), s, len);  // always found: the code is complete
+        e = symbol_entries_[s];
+        p += static_cast<uint64_t>(len);
+        window = Peek57(source, source_bytes, p);
+        used = 0 - static_cast<uint32_t>(len);  // the add below makes it 0
       }
     }
-  } else if (remaining > 0 && room > 0) {
-    // Never built (or the build failed): table 0 has no entries to follow.
-    SetStatus(kHuffmanBadPrefix, HuffmanStatusText(kHuffmanBadPrefix, 0));
-    return false;
+    used += static_cast<uint32_t>(e & kCodeLengthMask);
+    remaining -= static_cast<int64_t>(e & kCodeLengthMask);
+    const int64_t n = TextLength(e);
+    const char* from = text + TextAt(e);
+    if (in_chunk + n > chunk_limit) {
+      // The chunk is full or the room is used up: empty the chunk, then the symbol goes
+      // straight to the destination if it fits at all.
+      std::memcpy(destination + written, chunk, static_cast<size_t>(in_chunk));
+      written += in_chunk;
+      in_chunk = 0;
+      if (n > room - written) break;
+      std::memcpy(destination + written, from, static_cast<size_t>(n));
+      written += n;
+      chunk_limit = std::min(room - written, kOutputChunk);
+      continue;
+    }
+    uint8_t* to = chunk + in_chunk;
+    std::memcpy(to, from, kCopyStep);
+    std::memcpy(to + kCopyStep, from + kCopyStep, kCopyStep);
+    if (n > 2 * kCopyStep) {
+      std::memcpy(to + 2 * kCopyStep, from + 2 * kCopyStep, static_cast<size_t>(n - 2 * kCopyStep));
+    }
+    in_chunk += n;
   }
-  capacity = static_cast<int32_t>(8 * o);
-  SetStatus(0, "CHuffmanFilter.decode... Ok");
+  std::memcpy(destination + written, chunk, static_cast<size_t>(in_chunk));
+  written += in_chunk;
+  capacity = static_cast<int32_t>(8 * written);
+  // Assigned in place: the text's buffer is reused from decode to decode.
+  status_ = 0;
+  status_text_ = "CHuffmanFilter.decode... Ok";
   return true;
 }
 
 bool CHuffmanFilter::destroyDecoder() {
-  out_lengths_.clear();
   codes_.clear();
   lengths_.clear();
-  tables_.clear();
-  fast_.clear();
+  symbol_entries_.clear();
+  primary_.clear();
+  secondary_.clear();
+  ranges_.clear();
+  long_symbols_.clear();
+  text_.clear();
   max_length_ = 0;
   built_ = false;
   SetStatus(0, "CHuffmanFilter.destroyDecoder... Ok");
@@ -233,29 +308,46 @@ bool CRleFilter::destroyDecoder() {
 
 bool CRleFilter::decode(int32_t input_bits, const uint8_t* source, size_t source_bytes,
                         int32_t& capacity, uint8_t* destination) {
+  // Tokens are read while input bytes remain (i < m) and output room remains (o < k); a
+  // token's escape bytes may lie past m, and bytes past the source read as zero.
   const int64_t m = input_bits / 8;
   const int64_t k = capacity / 8;
+  const int64_t readable = static_cast<int64_t>(source_bytes);
   int64_t i = 0;
   int64_t o = 0;
   if (m >= 1) {
     while (o < k) {
-      const uint32_t b = ByteAt(source, source_bytes, i);
+      // Literal bytes up to the next escape, as far as input and room allow.
+      const int64_t span = std::min(m - i, k - o);
+      const int64_t in_source = std::clamp<int64_t>(readable - i, 0, span);
+      int64_t literals = in_source;
+      if (in_source > 0) {
+        const void* escape = std::memchr(source + i, format::kRunEscape, static_cast<size_t>(in_source));
+        if (escape) literals = static_cast<const uint8_t*>(escape) - (source + i);
+        std::memcpy(destination + o, source + i, static_cast<size_t>(literals));
+      }
+      if (literals == in_source && in_source < span) {
+        // Past the source every byte reads as a zero literal.
+        std::memset(destination + o + in_source, 0, static_cast<size_t>(span - in_source));
+        literals = span;
+      }
+      o += literals;
+      i += literals;
+      if (literals == span) break;  // input or room used up
+
+      // An escape at i.
       int64_t run = 0;
-      if (b != format::kRunEscape) {
-        destination[o++] = static_cast<uint8_t>(b);
-        i += 1;
+      const uint32_t x = ByteAt(source, source_bytes, static_cast<uint64_t>(i + 1));
+      if (x == format::kRunLiteralFF) {
+        destination[o++] = format::kRunEscape;
+        i += 2;
+      } else if (x != format::kRunLongForm) {
+        run = x + 1;
+        i += 2;
       } else {
-        const uint32_t x = ByteAt(source, source_bytes, i + 1);
-        if (x == format::kRunLiteralFF) {
-          destination[o++] = format::kRunEscape;
-          i += 2;
-        } else if (x != format::kRunLongForm) {
-          run = x + 1;
-          i += 2;
-        } else {
-          run = ByteAt(source, source_bytes, i + 2) + 256 * ByteAt(source, source_bytes, i + 3) + 1;
-          i += 4;
-        }
+        run = ByteAt(source, source_bytes, static_cast<uint64_t>(i + 2)) +
+              256 * ByteAt(source, source_bytes, static_cast<uint64_t>(i + 3)) + 1;
+        i += 4;
       }
       if (run > 0) {
         if (o + run <= k) {

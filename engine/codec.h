@@ -22,9 +22,8 @@ class CHuffmanFilter {
  public:
   CHuffmanFilter();
 
-  // Builds the code and the 4-bit lookup tables for symbol_count symbols. phrases[k]
-  // is the text of symbol 256 + k; both arrays are borrowed and must outlive the
-  // decoder.
+  // Builds the code and the decoding tables for symbol_count symbols. phrases[k] is the
+  // text of symbol 256 + k; both arrays are borrowed and must outlive the decoder.
   bool createDecoder(int32_t symbol_count, const std::string* phrases, const int32_t* weights);
 
   bool decode(int32_t input_bits, const uint8_t* source, size_t source_bytes, int32_t& capacity,
@@ -40,30 +39,52 @@ class CHuffmanFilter {
   const std::vector<int16_t>& code_lengths() const { return lengths_; }
   const std::vector<uint64_t>& codes() const { return codes_; }
   int32_t max_code_length() const { return max_length_; }
-  int32_t table_count() const { return static_cast<int32_t>(tables_.size() / 16); }
+
+  // Codes up to kPrimaryBits long decode in one lookup of the primary table, codes up
+  // to kPrimaryBits + kSecondaryBits in a second lookup, longer ones through their
+  // lengths' code ranges.
+  static constexpr int kPrimaryBits = 11;
+  static constexpr int kSecondaryBits = 8;
 
  private:
   void SetStatus(int32_t code, std::string text);
-  bool BuildTables();
-  void BuildFastTable();
+  void BuildTables();
+  // The symbol whose code starts the 64 bits v, and its length, for a code longer than
+  // kPrimaryBits; false when no code matches.
+  bool DecodeLong(uint64_t v, int32_t& symbol, int32_t& length) const;
+  void BuildSecondaryTables();
 
   int32_t status_ = 0;
   std::string status_text_;
   int32_t symbol_count_ = 0;
   const std::string* phrases_ = nullptr;
-  std::vector<int32_t> out_lengths_;
   const int32_t* weights_ = nullptr;
   std::vector<uint64_t> codes_;
   std::vector<int16_t> lengths_;
   int32_t max_length_ = 0;
-  // Lookup tables, 16 entries each: 0x80000000 empty, -t continue in table t, else symbol.
-  std::vector<int32_t> tables_;
   bool built_ = false;
 
-  // Decoding speed-up derived from the 4-bit tables: for every 12-bit window, the symbol
-  // whose whole code lies in it and that code's length, or 0 when the code is longer.
-  struct FastEntry { uint16_t symbol; uint8_t length; };
-  std::vector<FastEntry> fast_;
+  // A symbol's entry: code length in bits 0-7, output length in bits 8-31, where the
+  // output starts in text_ in bits 32-63 (symbol_entries_). The primary table has one
+  // entry per kPrimaryBits-bit prefix: the symbol entry of the code the prefix starts,
+  // or, for a prefix of longer codes, 0 in bits 0-7, the secondary table's index bits
+  // in bits 8-15 and its start in secondary_ in bits 32-63. A secondary table holds the
+  // symbol entries of the codes its bits complete, and 0 where the code is longer.
+  std::vector<uint64_t> symbol_entries_;
+  std::vector<uint64_t> primary_;
+  std::vector<uint64_t> secondary_;
+  // Codes longer than kPrimaryBits, per length L: the first (smallest) code value, how
+  // many codes have that length and where their symbols start in long_symbols_.
+  struct LengthRange {
+    uint64_t first = 0;
+    uint64_t count = 0;
+    uint32_t at = 0;
+  };
+  std::vector<LengthRange> ranges_;
+  std::vector<uint32_t> long_symbols_;
+  // The output of every symbol laid end to end (the 256 bytes, then the phrases), with
+  // room after the last for the decoder's 16-byte copies.
+  std::string text_;
 };
 
 class CRleFilter {

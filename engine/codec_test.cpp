@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <memory>
 #include <random>
 
 #include "lodex32_errors.h"
+#include "testing/reference_codec.h"
 
 namespace lodex {
 namespace {
@@ -53,39 +56,21 @@ struct Model {
   }
 };
 
+// The text of every symbol of a model: the byte, or the phrase.
+std::vector<std::string> SymbolTexts(const RecordCodec& codec) {
+  std::vector<std::string> texts;
+  for (int b = 0; b < 256; ++b) texts.emplace_back(1, char(b));
+  texts.insert(texts.end(), codec.phrases.begin(), codec.phrases.end());
+  return texts;
+}
+
 // Decodes bit by bit against the code table: the straightforward meaning of the code.
 std::vector<uint8_t> ReferenceDecode(const Model& m, const std::vector<uint8_t>& src,
                                      int32_t bits, int32_t capacity) {
-  std::map<std::pair<int, uint64_t>, int> by_code;
-  const auto& lens = m.codec.huffman.code_lengths();
-  const auto& codes = m.codec.huffman.codes();
-  for (size_t s = 0; s < lens.size(); ++s) by_code[{lens[s], codes[s]}] = static_cast<int>(s);
-  std::vector<uint8_t> out;
-  int64_t p = 0, remaining = bits, room = capacity;
-  auto bit = [&](int64_t q) {
-    size_t k = static_cast<size_t>(q / 8);
-    return k < src.size() ? (src[k] >> (7 - q % 8)) & 1 : 0;
-  };
-  while (remaining > 0 && room > 0) {
-    uint64_t v = 0;
-    int len = 0, s = -1;
-    while (s < 0) {
-      v = (v << 1) | bit(p + len);
-      ++len;
-      auto it = by_code.find({len, v});
-      if (it != by_code.end()) s = it->second;
-    }
-    p += len;
-    remaining -= len;
-    const std::string text = s < 256 ? std::string(1, char(s)) : m.codec.phrases[s - 256];
-    if (room >= int64_t(8) * int64_t(text.size())) {
-      out.insert(out.end(), text.begin(), text.end());
-      room -= 8 * int64_t(text.size());
-    } else {
-      room = 0;
-    }
-  }
-  return out;
+  return testing::ReferenceHuffmanDecode(m.codec.huffman.code_lengths(), m.codec.huffman.codes(),
+                                         SymbolTexts(m.codec), bits, src.data(), src.size(),
+                                         capacity)
+      .out;
 }
 
 TEST(CHuffmanFilter, StatusTextsThroughItsLife) {
@@ -193,6 +178,130 @@ TEST(CHuffmanFilter, MatchesBitwiseDecodingOnRandomStreams) {
   }
 }
 
+// Random model weights of several shapes: flat, powers of two (deep codes, many past
+// the decoder's two tables), a few heavy bytes, with up to a few thousand phrases.
+Model RandomModel(std::mt19937& rng) {
+  std::vector<int32_t> w(256);
+  const int shape = int(rng() % 3);
+  for (int b = 0; b < 256; ++b) {
+    if (shape == 0) w[b] = int32_t(1 + rng() % 1000);
+    if (shape == 1) w[b] = int32_t(1u << (rng() % 24));
+    if (shape == 2) w[b] = rng() % 8 == 0 ? int32_t(rng() % 1000000) : 0;
+  }
+  std::vector<Phrase> phrases(rng() % 3 == 0 ? 0 : rng() % 3000);
+  for (Phrase& p : phrases) {
+    const size_t len = rng() % 50 == 0 ? rng() % 256 : rng() % 40;
+    for (size_t i = 0; i < len; ++i) p.text.push_back(char(1 + rng() % 255));
+    p.count = shape == 1 ? int32_t(1u << (rng() % 20)) : int32_t(rng() % 5000);
+  }
+  return Model(w, phrases);
+}
+
+// Input for a model: its symbols' codes (all or cut short), garbage, or one repeated
+// byte, with bit counts and capacities that may be negative, odd or past the input.
+struct RandomStream {
+  std::vector<uint8_t> bytes;
+  int32_t bits = 0;
+  int32_t capacity = 0;
+};
+RandomStream RandomInput(std::mt19937& rng, const Model& m) {
+  RandomStream in;
+  const int kind = int(rng() % 4);
+  if (kind == 0 || kind == 1) {
+    BitWriter bw;
+    const int symbols = int(rng() % 300);
+    const int count = int(m.codec.huffman.code_lengths().size());
+    for (int i = 0; i < symbols; ++i) m.Put(bw, int(rng() % count));
+    in.bytes = bw.bytes();
+    in.bits = bw.bits();
+    if (kind == 1 && !in.bytes.empty()) {  // truncated: fewer bytes or fewer bits
+      in.bytes.resize(rng() % in.bytes.size());
+      in.bits -= int32_t(rng() % (in.bits + 1));
+    }
+  } else if (kind == 2) {
+    in.bytes.resize(rng() % 400);
+    for (auto& b : in.bytes) b = uint8_t(rng());
+    in.bits = int32_t(in.bytes.size() * 8);
+  } else {
+    in.bytes.assign(rng() % 100, uint8_t(rng() % 2 ? 0xFF : 0x00));
+    in.bits = int32_t(in.bytes.size() * 8);
+  }
+  in.bits += int32_t(rng() % 80) - 20;
+  const int pick = int(rng() % 10);
+  in.capacity = pick == 0 ? -int32_t(rng() % 100) : pick == 1 ? int32_t(rng() % 16)
+                                                                 : int32_t(rng() % 20000);
+  return in;
+}
+
+TEST(CHuffmanFilter, TablesMatchBitwiseDecodingOnRandomModels) {
+  std::mt19937 rng(20261207);
+  int built = 0, beyond_tables = 0;
+  for (int model = 0; model < 40; ++model) {
+    Model m = RandomModel(rng);
+    CHuffmanFilter& h = m.codec.huffman;
+    if (m.build_result != 0) {
+      // No code: any decode with input and room fails at once, leaving the capacity.
+      ASSERT_FALSE(h.built());
+      uint8_t src[4] = {1, 2, 3, 4}, dst[4];
+      int32_t cap = 32;
+      EXPECT_FALSE(h.decode(32, src, sizeof src, cap, dst));
+      EXPECT_EQ(cap, 32);
+      EXPECT_EQ(h.status(), kHuffmanBadPrefix);
+      continue;
+    }
+    ++built;
+    if (h.max_code_length() > CHuffmanFilter::kPrimaryBits + CHuffmanFilter::kSecondaryBits) {
+      ++beyond_tables;
+    }
+    const std::vector<std::string> texts = SymbolTexts(m.codec);
+    for (int round = 0; round < 60; ++round) {
+      const RandomStream in = RandomInput(rng, m);
+      const size_t room = size_t(std::max(in.capacity, 0) / 8);
+      std::vector<uint8_t> dst(room + 64, 0xEE);
+      // The source is copied to a buffer of exactly its size, so a read past it shows.
+      const std::unique_ptr<uint8_t[]> src(new uint8_t[in.bytes.size() + 1]);
+      std::copy(in.bytes.begin(), in.bytes.end(), src.get());
+      int32_t cap = in.capacity;
+      const bool ok = h.decode(in.bits, src.get(), in.bytes.size(), cap, dst.data());
+      const testing::ReferenceResult want = testing::ReferenceHuffmanDecode(
+          h.code_lengths(), h.codes(), texts, in.bits, in.bytes.data(), in.bytes.size(),
+          in.capacity);
+      ASSERT_EQ(ok, want.ok) << "model " << model << " round " << round;
+      ASSERT_EQ(cap, want.capacity) << "model " << model << " round " << round;
+      ASSERT_EQ(std::vector<uint8_t>(dst.begin(), dst.begin() + want.out.size()), want.out)
+          << "model " << model << " round " << round;
+      // Nothing is written past the output.
+      for (size_t i = want.out.size(); i < dst.size(); ++i) ASSERT_EQ(dst[i], 0xEE) << i;
+      EXPECT_EQ(h.status(), 0);
+    }
+  }
+  // The shapes above reach every decoding path.
+  EXPECT_GE(built, 20);
+  EXPECT_GE(beyond_tables, 3);
+}
+
+TEST(CHuffmanFilter, LongOutputPassesThroughTheChunks) {
+  // Thousands of output bytes, phrases of up to 255 bytes, and a room that ends
+  // inside a phrase: the same bytes and the same stop as decoding bit by bit.
+  std::mt19937 rng(11);
+  std::vector<int32_t> w(256, 3);
+  std::vector<Phrase> phrases;
+  for (int k = 0; k < 40; ++k) phrases.push_back({int32_t(50 + k), std::string(200 + k, char('a' + k % 26))});
+  Model m(w, phrases);
+  ASSERT_EQ(m.build_result, 0);
+  BitWriter bw;
+  for (int i = 0; i < 3000; ++i) m.Put(bw, rng() % 2 ? int(256 + rng() % 40) : int(rng() % 256));
+  for (int32_t room : {1 << 20, 4096, 2049, 2048, 2047, 301, 200}) {
+    std::vector<uint8_t> dst(size_t(room) + 64, 0xEE);
+    int32_t cap = room * 8;
+    ASSERT_TRUE(m.codec.huffman.decode(bw.bits(), bw.bytes().data(), bw.bytes().size(), cap, dst.data()));
+    const std::vector<uint8_t> want = ReferenceDecode(m, bw.bytes(), bw.bits(), room * 8);
+    ASSERT_EQ(cap, int32_t(want.size() * 8)) << room;
+    ASSERT_TRUE(std::equal(want.begin(), want.end(), dst.begin())) << room;
+    EXPECT_EQ(dst[want.size()], 0xEE) << room;
+  }
+}
+
 TEST(CHuffmanFilter, UnusableWeightsRefuseTheModel) {
   // Negative weights grow one chain deeper than 64 bits.
   std::vector<int32_t> w(256);
@@ -281,6 +390,64 @@ TEST(CRleFilter, EscapeAtTheEndReadsOnlyInsideTheSource) {
   // The escape's following bytes lie past the source: they read as zero.
   EXPECT_EQ(Rle({'a', 0xFF}, 16, 10), (std::vector<uint8_t>{'a', 0xFF}));
   EXPECT_EQ(Rle({0xFF, 0xFF}, 16, 10), std::vector<uint8_t>(1, 0));
+}
+
+TEST(CRleFilter, MatchesBytewiseDecodingOnRandomStreams) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 3000; ++round) {
+    // Mostly escapes and their operands, so that every token form and every cut occurs.
+    std::vector<uint8_t> in(rng() % 60);
+    for (auto& b : in) {
+      const int pick = int(rng() % 6);
+      b = pick < 2 ? 0xFF : pick == 2 ? 0x00 : uint8_t(rng());
+    }
+    const int32_t bits = int32_t(in.size() * 8) + int32_t(rng() % 48) - 24;
+    const int32_t cap = rng() % 8 == 0 ? -int32_t(rng() % 64) : int32_t(rng() % 4000);
+    const std::unique_ptr<uint8_t[]> src(new uint8_t[in.size() + 1]);
+    std::copy(in.begin(), in.end(), src.get());
+    std::vector<uint8_t> out(size_t(std::max(cap, 0) / 8) + 16, 0xEE);
+    int32_t got = cap;
+    CRleFilter r;
+    ASSERT_TRUE(r.decode(bits, src.get(), in.size(), got, out.data()));
+    const testing::ReferenceResult want = testing::ReferenceRleDecode(bits, in.data(), in.size(), cap);
+    ASSERT_EQ(got, want.capacity) << "round " << round;
+    ASSERT_TRUE(std::equal(want.out.begin(), want.out.end(), out.begin())) << "round " << round;
+    for (size_t i = want.out.size(); i < out.size(); ++i) ASSERT_EQ(out[i], 0xEE) << "round " << round;
+  }
+}
+
+TEST(RecordCodec, RecordsDecodeLikeTheReferenceStagesInSharedBuffers) {
+  // Records decoded one after another in the same two buffers, as a session does:
+  // the buffers, stale bytes included, stay equal to the reference stages' run.
+  std::mt19937 rng(3);
+  for (int model = 0; model < 6; ++model) {
+    Model m = RandomModel(rng);
+    if (m.build_result != 0) continue;
+    const std::vector<std::string> texts = SymbolTexts(m.codec);
+    const int32_t read_bytes = int32_t(8 + rng() % 120);
+    const size_t size = size_t(2 * read_bytes + 200);
+    std::vector<uint8_t> buf1(size, 0), buf2(size, 0);
+    std::vector<uint8_t> ref1 = buf1, ref2 = buf2;
+    for (int record = 0; record < 100; ++record) {
+      const RandomStream in = RandomInput(rng, m);
+      const int32_t decode_bytes = read_bytes + int32_t(rng() % 16) - 8;
+      for (size_t i = 0; i < size_t(read_bytes); ++i) {
+        buf1[i] = ref1[i] = i < in.bytes.size() ? in.bytes[i] : 0;
+      }
+      m.codec.DecodeRecord(buf1.data(), buf2.data(), size - 1, read_bytes, decode_bytes);
+
+      const int32_t decode_bits = std::max(decode_bytes, 0) * 8;
+      const testing::ReferenceResult h = testing::ReferenceHuffmanDecode(
+          m.codec.huffman.code_lengths(), m.codec.huffman.codes(), texts, decode_bits,
+          ref1.data(), size - 1, read_bytes * 8);
+      std::copy(h.out.begin(), h.out.end(), ref2.begin());
+      const testing::ReferenceResult r =
+          testing::ReferenceRleDecode(h.capacity, ref2.data(), size - 1, decode_bits);
+      std::copy(r.out.begin(), r.out.end(), ref1.begin());
+      ASSERT_EQ(buf2, ref2) << "model " << model << " record " << record;
+      ASSERT_EQ(buf1, ref1) << "model " << model << " record " << record;
+    }
+  }
 }
 
 TEST(RecordCodec, DecodesARecordWithinItsBuffers) {

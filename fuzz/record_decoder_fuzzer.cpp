@@ -1,13 +1,16 @@
 // Fuzzes the Huffman decoder and the whole two-stage record decode: the input builds a
 // model (wordfreq.dat bytes, then charfreq.dat bytes) and the rest is a stored record,
-// decoded once through the bounded 4-bit/12-bit decoder and once as a record would be,
-// in buffers of exactly the sizes the engine uses so any overrun is caught.
+// decoded once through the table decoder, which must answer as the bit-by-bit reference
+// decoder does, and once as a record would be, in buffers of exactly the sizes the
+// engine uses so any overrun is caught.
 #include <cstddef>
 #include <cstdint>
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "codec.h"
+#include "testing/reference_codec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
@@ -34,8 +37,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> out(1 + data[2] * 4);
   int32_t capacity = static_cast<int32_t>(out.size() * 8);
   const int32_t bits = static_cast<int32_t>(record.size() * 8) + (data[3] % 64) - 32;
-  codec.huffman.decode(bits, record.data(), record.size(), capacity, out.data());
+  const bool ok = codec.huffman.decode(bits, record.data(), record.size(), capacity, out.data());
   if (capacity < 0 || capacity > static_cast<int32_t>(out.size() * 8) || capacity % 8) __builtin_trap();
+  std::vector<std::string> texts;
+  for (int b = 0; b < 256; ++b) texts.emplace_back(1, static_cast<char>(b));
+  texts.insert(texts.end(), codec.phrases.begin(), codec.phrases.end());
+  const lodex::testing::ReferenceResult want = lodex::testing::ReferenceHuffmanDecode(
+      codec.huffman.code_lengths(), codec.huffman.codes(), texts, bits, record.data(),
+      record.size(), static_cast<int32_t>(out.size() * 8));
+  if (ok != want.ok || capacity != want.capacity ||
+      !std::equal(want.out.begin(), want.out.end(), out.begin())) {
+    __builtin_trap();
+  }
 
   // A whole record decode as the record store runs it.
   const int32_t read_bytes = static_cast<int32_t>(record.size());
