@@ -126,7 +126,11 @@ bool CellWords(const SearchFieldSpec& field, std::string_view cell, std::vector<
 // Rows
 
 BaseBuilder::BaseBuilder(const BuildSchema& schema, const BuildOptions& options)
-    : schema_(schema), options_(options) {}
+    : schema_(schema),
+      options_(options),
+      // Rows take up to two fifths of the memory; the passes over them the rest.
+      rows_(schema.tables.size(), options.work_dir,
+            options.run_bytes > 0 ? options.run_bytes : (options.memory_mb << 20) / 5 * 2) {}
 
 bool BaseBuilder::SetHeader(const std::vector<std::string>& header, std::string* error) {
   header_utf8_.clear();
@@ -173,7 +177,7 @@ bool BaseBuilder::SetHeader(const std::vector<std::string>& header, std::string*
 }
 
 bool BaseBuilder::AddRow(uint64_t line, const std::vector<std::string_view>& cells, std::string* error) {
-  if (row_offset_.size() + 1 >= fmt::kMaxRecords) {
+  if (rows_.rows() + 1 >= fmt::kMaxRecords) {
     *error = "line " + std::to_string(line) + ": more than " + std::to_string(fmt::kMaxRecords - 1) +
              " products; a base holds fewer than 2^23 records";
     return false;
@@ -190,24 +194,12 @@ bool BaseBuilder::AddRow(uint64_t line, const std::vector<std::string_view>& cel
     }
     table = static_cast<uint16_t>(t);
   }
-  row_offset_.push_back(arena_.size());
-  row_table_.push_back(table);
-  row_line_.push_back(static_cast<uint32_t>(std::min<uint64_t>(line, UINT32_MAX)));
-  for (int column : slot_column_) {
-    arena_.append(cells[column]);
-    arena_.push_back('\0');
-  }
+  rows_.Add(table, line, cells, slot_column_);
   return true;
 }
 
-std::string_view BaseBuilder::Cell(uint32_t row, int slot) const {
-  const char* p = arena_.data() + row_offset_[row];
-  for (int s = 0; s < slot; ++s) p += std::strlen(p) + 1;
-  return std::string_view(p);
-}
-
-std::string BaseBuilder::CellPlace(uint32_t row, int slot) const {
-  return "line " + std::to_string(row_line_[row]) + ": column \"" + header_utf8_[slot_column_[slot]] + "\"";
+std::string BaseBuilder::CellPlace(const StoredRow& row, int slot) const {
+  return "line " + std::to_string(row.line) + ": column \"" + header_utf8_[slot_column_[slot]] + "\"";
 }
 
 bool BaseBuilder::StopAsked() const {
@@ -239,9 +231,8 @@ void BaseBuilder::Tick(uint64_t done) const {
 size_t BaseBuilder::PassBudget(size_t tasks) const {
   if (options_.work_dir.empty()) return 0;
   if (options_.run_bytes > 0) return options_.run_bytes;
-  // What the build holds throughout: the rows, their places, the record pointers.
-  const size_t held = arena_.capacity() + row_offset_.capacity() * 8 + row_table_.capacity() * 2 +
-                      row_line_.capacity() * 4 + bit_row_.capacity() * 4 + pointer_.capacity() * 4;
+  // What the build holds throughout: the rows kept in memory, the record pointers.
+  const size_t held = rows_.HeldBytes() + pointer_.capacity() * 4;
   const size_t total = options_.memory_mb << 20;
   const size_t left = total > held ? total - held : 0;
   // A floor keeps the runs few when the rows alone fill the allowance.
@@ -255,13 +246,8 @@ bool BaseBuilder::Write(const std::string& dir, BuildSummary* summary, BuildErro
   const auto started = std::chrono::steady_clock::now();
   const uint32_t n = rows();
 
-  // Bit numbers run table after table; rows keep their order within a table.
-  table_count_.assign(schema_.tables.size(), 0);
-  for (uint16_t t : row_table_) ++table_count_[t];
-  std::vector<uint32_t> next(schema_.tables.size(), 0);
-  for (size_t t = 1; t < next.size(); ++t) next[t] = next[t - 1] + table_count_[t - 1];
-  bit_row_.assign(n, 0);
-  for (uint32_t r = 0; r < n; ++r) bit_row_[next[row_table_[r]]++] = r;
+  if (!rows_.Finish(error)) return false;
+  table_count_ = rows_.table_rows();
 
   *summary = BuildSummary();
   summary->records = n;
@@ -284,16 +270,24 @@ bool BaseBuilder::Write(const std::string& dir, BuildSummary* summary, BuildErro
 }
 
 bool BaseBuilder::WriteRecords(const std::string& dir, BuildSummary* summary, BuildError* error) {
-  const auto record = [&](uint32_t bit, std::string* out) {
-    for (int slot : data_slot_) {
-      out->append(Cell(bit_row_[bit], slot));
-      out->push_back('\0');
+  const auto pass = [&](const RecordEach& each, BuildError* error) {
+    RowStore::Reader reader(rows_);
+    StoredRow row;
+    std::string record;
+    while (reader.Next(&row, error)) {
+      record.clear();
+      for (int slot : data_slot_) {
+        record.append(row.Cell(slot));
+        record.push_back('\0');
+      }
+      each(row.bit, record);
     }
+    return error->message.empty();
   };
   const WriteHooks hooks{[&](const std::string& name, uint64_t total) { Phase(name, total); },
                          [&](uint64_t done) { Tick(done); }, [&] { return StopAsked(); }};
   RecordsWritten written;
-  if (!WriteRecordFiles(dir, rows(), record, arena_.size(), options_.max_phrases, hooks, &written, error))
+  if (!WriteRecordFiles(dir, rows(), pass, options_.max_phrases, hooks, &written, error))
     return false;
   pointer_ = std::move(written.pointers);
   read_bytes_ = decode_bytes_ = written.read_bytes;
@@ -320,22 +314,27 @@ bool BaseBuilder::WriteSortFields(const std::string& dir, BuildError* error) {
 
     // Numbers compare through fixed-width keys as wide as the widest value.
     int widest_int = 0, widest_frac = 0;
+    StoredRow row;
     if (def.collation == Collation::kNumeric) {
-      for (uint32_t bit = 0; bit < n; ++bit) {
-        const std::string_view value = Trim(Cell(bit_row_[bit], slot));
+      RowStore::Reader reader(rows_);
+      while (reader.Next(&row, error)) {
+        const std::string_view value = Trim(row.Cell(slot));
         if (value.empty()) continue;
         int i = 0, d = 0;
         if (!ParseNumber(NumberWord(value), &i, &d)) {
-          return Fail(error, kExitInput, CellPlace(bit_row_[bit], slot) + ": \"" + Windows1252ToUtf8(value) +
+          return Fail(error, kExitInput, CellPlace(row, slot) + ": \"" + Windows1252ToUtf8(value) +
                    "\" is not a number (sort field \"" + Windows1252ToUtf8(def.name) + "\" is numeric)");
         }
         widest_int = std::max(widest_int, i);
         widest_frac = std::max(widest_frac, d);
       }
+      if (!error->message.empty()) return false;
     }
     SortRun run(options_.work_dir, PassBudget(1));
-    for (uint32_t bit = 0; bit < n; ++bit) {
-      const std::string_view raw = Cell(bit_row_[bit], slot);
+    RowStore::Reader reader(rows_);
+    while (reader.Next(&row, error)) {
+      const uint32_t bit = row.bit;
+      const std::string_view raw = row.Cell(slot);
       const std::string_view value = Trim(raw);
       if (value.empty()) {
         run.AddHollow(bit);
@@ -346,6 +345,7 @@ bool BaseBuilder::WriteSortFields(const std::string& dir, BuildError* error) {
       }
       Tick(bit);
     }
+    if (!error->message.empty()) return false;
     if (!run.Write(pointer_, &sort, error)) return false;
     if (Stopped(error)) return false;
   }
@@ -353,7 +353,6 @@ bool BaseBuilder::WriteSortFields(const std::string& dir, BuildError* error) {
 }
 
 bool BaseBuilder::CollectWords(size_t field, size_t budget, FieldWords* out, bool report) const {
-  const uint32_t n = rows();
   const SearchFieldSpec& def = schema_.search_fields[field];
   const bool reverse = def.reverse_of >= 0;
   const SearchFieldSpec& source = reverse ? schema_.search_fields[def.reverse_of] : def;
@@ -366,9 +365,12 @@ bool BaseBuilder::CollectWords(size_t field, size_t budget, FieldWords* out, boo
   WordCollector& words = *out->words;
   std::vector<std::string> cell_words;
   std::string why;
-  for (uint32_t bit = 0; bit < n; ++bit) {
-    const uint32_t row = bit_row_[bit];
-    if (!CellWords(source, Cell(row, slot), &cell_words, &why)) {
+  RowStore::Reader reader(rows_);
+  StoredRow row;
+  BuildError read_error;
+  while (reader.Next(&row, &read_error)) {
+    const uint32_t bit = row.bit;
+    if (!CellWords(source, row.Cell(slot), &cell_words, &why)) {
       out->error = CellPlace(row, slot) + ": search field \"" + Windows1252ToUtf8(def.name) + "\": " + why;
       return false;
     }
@@ -379,6 +381,11 @@ bool BaseBuilder::CollectWords(size_t field, size_t budget, FieldWords* out, boo
     words.EndRecord();
     if ((bit & 0xFFFF) == 0 && Stopped(&out->error)) return false;
     if (report) Tick(bit);
+  }
+  if (!read_error.message.empty()) {
+    out->error = read_error.message;
+    out->code = read_error.code;
+    return false;
   }
   if (words.empty()) {
     out->error = "search field " + std::to_string(def.number) + " \"" + Windows1252ToUtf8(def.name) +

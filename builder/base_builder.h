@@ -17,6 +17,7 @@
 #include "build_schema.h"
 #include "product_table.h"
 #include "progress.h"
+#include "row_store.h"
 #include "word_collector.h"
 #include "word_index_writer.h"
 
@@ -87,17 +88,16 @@ class BaseBuilder {
   // Finds the schema's columns in the header row (Windows-1252 names).
   bool SetHeader(const std::vector<std::string>& header, std::string* error);
   // Room for the rows' cells, about table_bytes in all, taken at once rather than grown.
-  void Reserve(uint64_t table_bytes) { arena_.reserve(table_bytes); }
+  void Reserve(uint64_t table_bytes) { rows_.Reserve(table_bytes); }
   // Takes one product row; `line` is where it starts in the table, for messages.
   bool AddRow(uint64_t line, const std::vector<std::string_view>& cells, std::string* error);
-  uint32_t rows() const { return static_cast<uint32_t>(row_offset_.size()); }
+  uint32_t rows() const { return rows_.rows(); }
 
   // Writes the nine files into the existing directory dir.
   bool Write(const std::string& dir, BuildSummary* summary, BuildError* error);
 
  private:
-  std::string_view Cell(uint32_t row, int slot) const;
-  std::string CellPlace(uint32_t row, int slot) const;  // "line N: column "X"" for messages
+  std::string CellPlace(const StoredRow& row, int slot) const;  // "line N: column "X"" for messages
   bool StopAsked() const;
   bool Stopped(std::string* error) const;  // sets "interrupted" when the stop was asked
   bool Stopped(BuildError* error) const;
@@ -129,13 +129,9 @@ class BaseBuilder {
   std::vector<int> sort_slot_;       // per sort field
   int table_column_ = -1;
 
-  std::string arena_;                // per row: each slot's text and a NUL
-  std::vector<uint64_t> row_offset_;
-  std::vector<uint16_t> row_table_;
-  std::vector<uint32_t> row_line_;
+  RowStore rows_;                    // each row's slots, in memory or spilled
 
   // Filled by Write.
-  std::vector<uint32_t> bit_row_;    // bit number -> row
   std::vector<uint32_t> table_count_;
   std::vector<uint32_t> pointer_;    // bit number -> record pointer
   std::vector<uint32_t> index1_offset_;

@@ -5,21 +5,18 @@
 
 namespace lodex::build {
 
-namespace {
-constexpr size_t kBufferBytes = 1 << 20;
-}
 
 OutFile::~OutFile() {
   if (file_) std::fclose(file_);
 }
 
-bool OutFile::Open(const std::string& path, BuildError* error) {
+bool OutFile::Open(const std::string& path, BuildError* error, size_t buffer_bytes) {
   path_ = path;
   file_ = std::fopen(path.c_str(), "wb");
   if (!file_) {
     return Fail(error, kExitOutput, path + ": cannot create: " + std::strerror(errno));
   }
-  std::setvbuf(file_, nullptr, _IOFBF, kBufferBytes);
+  std::setvbuf(file_, nullptr, _IOFBF, buffer_bytes);
   return true;
 }
 

@@ -20,7 +20,7 @@ class OutFile {
   OutFile& operator=(const OutFile&) = delete;
 
   // Creates path for writing; false with an output error when it cannot be created.
-  bool Open(const std::string& path, BuildError* error);
+  bool Open(const std::string& path, BuildError* error, size_t buffer_bytes = 1 << 20);
   // Keeps everything in memory instead (see memory()).
   void OpenInMemory() { in_memory_ = true; }
 

@@ -1,6 +1,7 @@
 #include "record_writer.h"
 
 #include <algorithm>
+#include <memory>
 #include <string_view>
 
 #include "format/charfreq.h"
@@ -17,51 +18,95 @@ namespace lodex::build {
 
 namespace fmt = lodex::format;
 
-bool WriteRecordFiles(const std::string& dir, uint32_t n, const RecordFn& record_of, size_t size_hint,
-                      size_t max_phrases, const WriteHooks& hooks, RecordsWritten* out,
-                      BuildError* error) {
-  auto stopped = [&] { return hooks.stopped() && !Fail(error, kExitInterrupted, "interrupted"); };
-  // Zero-run coded records, all in one arena.
-  hooks.phase("coding records", n);
-  std::string coded;
-  coded.reserve(size_hint + n);
-  std::vector<uint64_t> coded_at(static_cast<size_t>(n) + 1, 0);
-  std::string record;
-  size_t longest_record = 0, longest_coded = 0;
-  for (uint32_t bit = 0; bit < n; ++bit) {
-    record.clear();
-    record_of(bit, &record);
-    out->record_bytes += record.size();
-    longest_record = std::max(longest_record, record.size());
-    coded_at[bit] = coded.size();
-    ZeroRunEncode(record, coded);
-    longest_coded = std::max<size_t>(longest_coded, coded.size() - coded_at[bit]);
-    hooks.tick(bit);
-  }
-  coded_at[n] = coded.size();
-  auto coded_record = [&](uint32_t bit) {
-    return std::string_view(coded).substr(coded_at[bit], coded_at[bit + 1] - coded_at[bit]);
-  };
-  if (stopped()) return false;
+namespace {
 
-  // Phrases from a sample, counted over everything, then the code.
-  hooks.phase("choosing phrases", n);
+// Zero-run coded records gathered for the workers, about this many bytes at a time.
+constexpr size_t kBatchBytes = 8 << 20;
+
+// A batch of zero-run coded records, bits first_bit on.
+struct CodedBatch {
+  uint32_t first_bit = 0;
+  std::string coded;
+  std::vector<size_t> ends;
+
+  size_t size() const { return ends.size(); }
+  std::string_view Record(size_t i) const {
+    const size_t begin = i == 0 ? 0 : ends[i - 1];
+    return std::string_view(coded).substr(begin, ends[i] - begin);
+  }
+  void Add(std::string_view record) {
+    if (ends.empty()) coded.reserve(kBatchBytes + (kBatchBytes >> 3));
+    ZeroRunEncode(record, coded);
+    ends.push_back(coded.size());
+  }
+  bool Full() const { return coded.size() >= kBatchBytes; }
+  void Clear(uint32_t next_bit) {
+    first_bit = next_bit;
+    coded.clear();
+    ends.clear();
+  }
+};
+
+// Runs one pass, handing each full batch (and the last) to work.
+bool BatchedPass(const RecordPass& pass, const std::function<void(const CodedBatch&)>& work, BuildError* error) {
+  CodedBatch batch;
+  const bool ok = pass(
+      [&](uint32_t bit, std::string_view record) {
+        batch.Add(record);
+        if (batch.Full()) {
+          work(batch);
+          batch.Clear(bit + 1);
+        }
+      },
+      error);
+  if (ok && batch.size() > 0) work(batch);
+  return ok;
+}
+
+}  // namespace
+
+bool WriteRecordFiles(const std::string& dir, uint32_t n, const RecordPass& pass, size_t max_phrases,
+                      const WriteHooks& hooks, RecordsWritten* out, BuildError* error) {
+  auto stopped = [&] { return hooks.stopped() && !Fail(error, kExitInterrupted, "interrupted"); };
+  // The records' sizes, and a sample of them for choosing phrases.
+  hooks.phase("coding records", n);
   PhraseChooser chooser;
   const uint32_t stride = std::max<uint32_t>(1, n / 40000);
-  for (uint32_t bit = 0; bit < n; bit += stride) chooser.AddSample(coded_record(bit));
+  std::string coded;
+  size_t longest_record = 0, longest_coded = 0;
+  if (!pass(
+          [&](uint32_t bit, std::string_view record) {
+            out->record_bytes += record.size();
+            longest_record = std::max(longest_record, record.size());
+            coded.clear();
+            ZeroRunEncode(record, coded);
+            longest_coded = std::max(longest_coded, coded.size());
+            if (bit % stride == 0) chooser.AddSample(coded);
+            hooks.tick(bit);
+          },
+          error))
+    return false;
+  if (stopped()) return false;
+
+  // Phrases from the sample, their uses counted over everything, then the code.
+  hooks.phase("choosing phrases", n);
   std::vector<std::string> phrases = chooser.Choose(std::min<size_t>(max_phrases, fmt::kMaxWordfreqEntries));
   std::vector<uint64_t> usage(kByteSymbols + phrases.size(), 0);
   {
     const PhraseTrie trie(phrases);
     const size_t parts = Workers();
     std::vector<std::vector<uint64_t>> counted(parts, usage);
-    ParallelFor(parts, [&](size_t p) {
-      const auto [first, last] = Range(n, p, parts);
-      for (uint32_t bit = first; bit < last; ++bit) {
-        CountGreedy(trie, coded_record(bit), counted[p]);
-        if (p == 0) hooks.tick(bit * parts);
-      }
-    });
+    if (!BatchedPass(
+            pass,
+            [&](const CodedBatch& batch) {
+              ParallelFor(parts, [&](size_t p) {
+                const auto [first, last] = Range(static_cast<uint32_t>(batch.size()), p, parts);
+                for (uint32_t i = first; i < last; ++i) CountGreedy(trie, batch.Record(i), counted[p]);
+              });
+              hooks.tick(batch.first_bit);
+            },
+            error))
+      return false;
     for (const auto& c : counted)
       for (size_t s = 0; s < usage.size(); ++s) usage[s] += c[s];
   }
@@ -81,41 +126,53 @@ bool WriteRecordFiles(const std::string& dir, uint32_t n, const RecordFn& record
     return false;
   out->pointers.assign(n, 0);
   const size_t parts = Workers();
+  std::vector<std::unique_ptr<RecordEncoder>> encoders;
+  for (size_t p = 0; p < parts; ++p) encoders.push_back(std::make_unique<RecordEncoder>(model));
   std::vector<std::string> stored(parts);
   std::vector<std::vector<uint32_t>> stored_length(parts);
-  ParallelFor(parts, [&](size_t p) {
-    RecordEncoder encoder(model);
-    const auto [first, last] = Range(n, p, parts);
-    for (uint32_t bit = first; bit < last; ++bit) {
-      const size_t before = stored[p].size();
-      encoder.Encode(coded_record(bit), stored[p]);
-      stored_length[p].push_back(static_cast<uint32_t>(stored[p].size() - before));
-      if (p == 0) hooks.tick(bit * parts);
-    }
-  });
-  if (stopped()) return false;
   size_t longest_stored = 0, last_stored = 0;
   uint8_t entry[fmt::kMappingEntryBytes];
   uint32_t bit = 0;
-  for (size_t p = 0; p < parts; ++p) {
-    size_t at = 0;
-    for (uint32_t length : stored_length[p]) {
-      if (data.offset() > fmt::kMaxRecordPointer) {
-        return Fail(error, kExitInput, "data.dat would pass 2 GiB; record pointers must stay 31-bit");
-      }
-      out->pointers[bit] = static_cast<uint32_t>(data.offset());
-      data.Append(std::string_view(stored[p]).substr(at, length));
-      at += length;
-      out->stored_bytes += length;
-      longest_stored = std::max<size_t>(longest_stored, length);
-      last_stored = length;
-      fmt::EncodeFixed32(entry, out->pointers[bit]);
-      mapping.Append(entry, sizeof entry);
-      ++bit;
-    }
-    stored[p].clear();
-    stored[p].shrink_to_fit();
-  }
+  bool too_big = false;
+  const bool passed = BatchedPass(
+      pass,
+      [&](const CodedBatch& batch) {
+        ParallelFor(parts, [&](size_t p) {
+          stored[p].clear();
+          stored_length[p].clear();
+          const auto [first, last] = Range(static_cast<uint32_t>(batch.size()), p, parts);
+          for (uint32_t i = first; i < last; ++i) {
+            const size_t before = stored[p].size();
+            encoders[p]->Encode(batch.Record(i), stored[p]);
+            stored_length[p].push_back(static_cast<uint32_t>(stored[p].size() - before));
+          }
+        });
+        for (size_t p = 0; p < parts && !too_big; ++p) {
+          size_t at = 0;
+          for (uint32_t length : stored_length[p]) {
+            if (data.offset() > fmt::kMaxRecordPointer) {
+              too_big = true;
+              break;
+            }
+            out->pointers[bit] = static_cast<uint32_t>(data.offset());
+            data.Append(std::string_view(stored[p]).substr(at, length));
+            at += length;
+            out->stored_bytes += length;
+            longest_stored = std::max<size_t>(longest_stored, length);
+            last_stored = length;
+            fmt::EncodeFixed32(entry, out->pointers[bit]);
+            mapping.Append(entry, sizeof entry);
+            ++bit;
+          }
+        }
+        hooks.tick(batch.first_bit);
+      },
+      error);
+  if (!passed) return false;
+  if (too_big) return Fail(error, kExitInput, "data.dat would pass 2 GiB; record pointers must stay 31-bit");
+  if (stopped()) return false;
+  stored.clear();
+  stored_length.clear();
 
   // Every record decodes whole when R covers its stored, zero-run coded and decoded
   // forms and D = R (see format/data.h).
@@ -127,8 +184,6 @@ bool WriteRecordFiles(const std::string& dir, uint32_t n, const RecordFn& record
   // No read of R bytes at a record pointer may come up short.
   data.AppendZeros(n == 0 ? r : r - last_stored);
   if (!data.Close(error) || !mapping.Close(error)) return false;
-  coded.clear();
-  coded.shrink_to_fit();
 
   // The weights the engine rebuilds the code from.
   OutFile charfreq, wordfreq;

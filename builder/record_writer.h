@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "build_error.h"
@@ -29,13 +30,16 @@ struct RecordsWritten {
   size_t phrases = 0;
 };
 
-// Appends the decoded form of record `bit` (each data field's text and a NUL) to *out.
-using RecordFn = std::function<void(uint32_t bit, std::string* out)>;
+// One pass over the records: calls each(bit, record) for every record in bit order with
+// its decoded form (each data field's text and a NUL). False with the error that
+// stopped it (rows that could not be read back).
+using RecordEach = std::function<void(uint32_t bit, std::string_view record)>;
+using RecordPass = std::function<bool(const RecordEach& each, BuildError* error)>;
 
 // Writes the four files into dir for records 0 .. n - 1, with at most max_phrases
-// phrases in the code. size_hint: about the bytes of all decoded records together.
-bool WriteRecordFiles(const std::string& dir, uint32_t n, const RecordFn& record, size_t size_hint,
-                      size_t max_phrases, const WriteHooks& hooks, RecordsWritten* out,
-                      BuildError* error);
+// phrases in the code. The records are read in three passes and never held all at
+// once: one to sample phrases, one to count their uses, one to write.
+bool WriteRecordFiles(const std::string& dir, uint32_t n, const RecordPass& pass, size_t max_phrases,
+                      const WriteHooks& hooks, RecordsWritten* out, BuildError* error);
 
 }  // namespace lodex::build

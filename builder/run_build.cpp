@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 #include "build_schema.h"
 #include "format/files.h"
@@ -110,7 +111,8 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
   format.encoding = schema.encoding;
   format.delimiter = schema.delimiter;
   format.substitute = request.options.substitute;
-  ProductTable table;
+  auto table_owner = std::make_unique<ProductTable>();
+  ProductTable& table = *table_owner;
   if (request.options.progress) request.options.progress->Phase("reading table", 1);
   const auto reading = std::chrono::steady_clock::now();
   if (!table.Load(request.table_path, format, error)) return kExitInput;
@@ -140,6 +142,10 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
   }
 
   const double read_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - reading).count();
+  // The rows are in the builder now: the table's text is not needed any more.
+  const uint64_t substituted_cells = table.substituted_cells();
+  const std::vector<SubstitutedCell> first_substituted = table.first_substituted();
+  table_owner.reset();
 
   bool written = false;
   BuildError build_error;
@@ -162,8 +168,8 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
   fs::remove_all(options.work_dir, ec);
   summary->phases.insert(summary->phases.begin(), {"reading table", read_seconds});
   summary->seconds += read_seconds;
-  summary->substituted_cells = table.substituted_cells();
-  summary->first_substituted = table.first_substituted();
+  summary->substituted_cells = substituted_cells;
+  summary->first_substituted = first_substituted;
   if (request.options.stop && request.options.stop->load()) {
     RemoveBaseDir(temp);
     *error = "interrupted";
