@@ -5,6 +5,7 @@
 
 #include "format/coding.h"
 #include "format/sort.h"
+#include "key_order.h"
 #include "spill_file.h"
 #include "textkeys.h"
 
@@ -67,7 +68,8 @@ std::string_view SortRun::Key(uint32_t i) const {
 std::vector<uint32_t> SortRun::SortedOrder() const {
   std::vector<uint32_t> order(valued_.size());
   std::iota(order.begin(), order.end(), 0u);
-  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return Key(a) < Key(b); });
+  // Indexes follow bit order, so ties by index are ties in bit order.
+  SortByKey(&order, [&](uint32_t i) { return Key(i); });
   return order;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "key_order.h"
+
 namespace lodex::build {
 
 namespace {
@@ -11,14 +13,6 @@ constexpr uint32_t kNoBit = UINT32_MAX;
 
 // Runs merged at once at most; more are merged into one first.
 constexpr size_t kMaxRuns = 32;
-
-// The first eight bytes of a key as a number whose order is their byte order.
-uint64_t KeyHead(std::string_view key) {
-  uint64_t head = 0;
-  for (size_t i = 0; i < 8; ++i)
-    head = head << 8 | (i < key.size() ? static_cast<uint8_t>(key[i]) : 0u);
-  return head;
-}
 
 }  // namespace
 
@@ -112,19 +106,9 @@ void WordCollector::Arrange() {
   occurrences_.clear();
   records_.clear();
 
-  // Key order: by the first eight bytes as a number, then by the whole key.
-  struct Entry {
-    uint64_t head;
-    uint32_t word;
-  };
-  std::vector<Entry> entries(words_.size());
-  for (uint32_t i = 0; i < words_.size(); ++i) entries[i] = {KeyHead(Key(words_[i])), i};
-  std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-    if (a.head != b.head) return a.head < b.head;
-    return Key(words_[a.word]) < Key(words_[b.word]);
-  });
-  order_.resize(entries.size());
-  for (size_t i = 0; i < entries.size(); ++i) order_[i] = entries[i].word;
+  order_.resize(words_.size());
+  for (uint32_t i = 0; i < order_.size(); ++i) order_[i] = i;
+  SortByKey(&order_, [&](uint32_t i) { return Key(words_[i]); });
 }
 
 void WordCollector::ClearHeld() {
