@@ -103,7 +103,10 @@ std::string MapThrough(const CharTable& table, std::string_view text) {
 }
 
 std::string NumericKey(std::string_view s, int int_digits, int frac_digits) {
-  const size_t sep = std::min(s.find_first_of(".,"), s.size());
+  // Opening a base takes the key form of every block directory word: one pass, and
+  // the key written in place.
+  size_t sep = 0;
+  while (sep < s.size() && s[sep] != '.' && s[sep] != ',') ++sep;
 
   size_t pos = 0;
   while (pos < sep && s[pos] == ' ') ++pos;
@@ -131,18 +134,20 @@ std::string NumericKey(std::string_view s, int int_digits, int frac_digits) {
     return negative ? static_cast<char>(0x69 - static_cast<uint8_t>(d)) : d;
   };
 
+  // Sign, the integer part right-aligned in its places (its first digits when too
+  // long), then the point and the fraction left-aligned in its places.
   const size_t places = static_cast<size_t>(std::max(int_digits, 0));
   const size_t fraction_places = static_cast<size_t>(std::max(frac_digits, 0));
-  std::string key;
-  key.reserve(2 + places + fraction_places);
-  key += negative ? 'M' : 'P';
-  if (int_part.size() < places) key.append(places - int_part.size(), fill);
-  for (size_t i = 0; i < std::min(int_part.size(), places); ++i) key += digit(int_part[i]);
+  std::string key(1 + places + (fraction_places > 0 ? 1 + fraction_places : 0), fill);
+  char* k = key.data();
+  *k++ = negative ? 'M' : 'P';
+  const size_t int_n = std::min(int_part.size(), places);
+  k += places - int_n;
+  for (size_t i = 0; i < int_n; ++i) *k++ = digit(int_part[i]);
   if (fraction_places > 0) {
-    key += '.';
+    *k++ = '.';
     const size_t n = std::min(frac_part.size(), fraction_places);
-    for (size_t i = 0; i < n; ++i) key += digit(frac_part[i]);
-    key.append(fraction_places - n, fill);
+    for (size_t i = 0; i < n; ++i) *k++ = digit(frac_part[i]);
   }
   return key;
 }

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <string>
+#include <string_view>
+
 namespace lodex {
 namespace {
 
@@ -100,6 +105,62 @@ TEST(NumericKey, SignsFractionsAndPlaces) {
   EXPECT_EQ(NumericKey("42", 0, 2), "P.00");
   EXPECT_EQ(NumericKey("", 3, 1), "P000.0");
   EXPECT_EQ(NumericKey(",5", 2, 1), "P00.5");
+}
+
+// The key built character by character, as the first version of NumericKey did; the
+// one in place must give the same bytes for any text and any places.
+std::string ReferenceNumericKey(std::string_view s, int int_digits, int frac_digits) {
+  const size_t sep = std::min(s.find_first_of(".,"), s.size());
+  size_t pos = 0;
+  while (pos < sep && s[pos] == ' ') ++pos;
+  bool negative = false;
+  if (pos < sep && s[pos] == '-') {
+    negative = true;
+    ++pos;
+  }
+  if (pos < sep && s[pos] == '+') {
+    negative = false;
+    ++pos;
+  }
+  while (pos < sep && (s[pos] == ' ' || s[pos] == '0')) ++pos;
+  const std::string_view int_part = s.substr(pos, sep - pos);
+  std::string_view frac_part;
+  if (sep < s.size()) {
+    size_t end = s.size();
+    while (end > sep + 1 && (s[end - 1] == ' ' || s[end - 1] == '0')) --end;
+    frac_part = s.substr(sep + 1, end - sep - 1);
+  }
+  const char fill = negative ? '9' : '0';
+  auto digit = [negative](char d) {
+    return negative ? static_cast<char>(0x69 - static_cast<uint8_t>(d)) : d;
+  };
+  const size_t places = static_cast<size_t>(std::max(int_digits, 0));
+  const size_t fraction_places = static_cast<size_t>(std::max(frac_digits, 0));
+  std::string key;
+  key += negative ? 'M' : 'P';
+  if (int_part.size() < places) key.append(places - int_part.size(), fill);
+  for (size_t i = 0; i < std::min(int_part.size(), places); ++i) key += digit(int_part[i]);
+  if (fraction_places > 0) {
+    key += '.';
+    const size_t n = std::min(frac_part.size(), fraction_places);
+    for (size_t i = 0; i < n; ++i) key += digit(frac_part[i]);
+    key.append(fraction_places - n, fill);
+  }
+  return key;
+}
+
+TEST(NumericKey, RandomTextsMatchTheCharacterByCharacterKey) {
+  std::mt19937 rng(11);
+  const char alphabet[] = " -+0123456789.,x";
+  for (int i = 0; i < 20000; ++i) {
+    std::string text(rng() % 20, ' ');
+    for (char& c : text) c = alphabet[rng() % (sizeof alphabet - 1)];
+    const int int_digits = static_cast<int>(rng() % 17) - 1;
+    const int frac_digits = static_cast<int>(rng() % 6) - 1;
+    ASSERT_EQ(NumericKey(text, int_digits, frac_digits),
+              ReferenceNumericKey(text, int_digits, frac_digits))
+        << "'" << text << "' " << int_digits << " " << frac_digits;
+  }
 }
 
 TEST(NumericKey, ByteOrderIsNumericOrder) {
