@@ -26,15 +26,17 @@ bool WordIndex::Load(std::vector<char> image, const std::vector<uint32_t>& field
   directory = std::move(image);
   word_refs.clear();
   block_offsets.clear();
-  entry_keys.clear();
+  key_bytes.clear();
   fields.assign(field_starts.size(), FieldWords());
   shape = PostingShape::For(total_records);
   words.Attach(index2);
   post.Attach(post_file, post_size);
 
   // The entries: a NUL-terminated word and a 4-byte block offset each. An entry cut
-  // off by the end of the file is not taken.
+  // off by the end of the file is not taken. No entry is shorter than 5 bytes.
   const size_t size = directory.size();
+  word_refs.reserve(size / (1 + format::kIndex1EntryTail));
+  block_offsets.reserve(size / (1 + format::kIndex1EntryTail));
   size_t pos = 0;
   while (pos < size) {
     const void* nul = std::memchr(directory.data() + pos, '\0', size - pos);
@@ -55,7 +57,12 @@ bool WordIndex::Load(std::vector<char> image, const std::vector<uint32_t>& field
   const bool exact_end = pos == size;
 
   // Each field owns the entries from its start offset up to the next field's start.
-  entry_keys.resize(word_refs.size());
+  // Key forms are about as long as the words, so the directory's size is a fair guess
+  // at their total.
+  key_starts.assign(word_refs.size(), 0);
+  key_sizes.assign(word_refs.size(), 0);
+  key_bytes.reserve(size);
+  std::string key;
   for (size_t f = 0; f < fields.size(); ++f) {
     FieldWords& field = fields[f];
     if (f < key_forms.size()) field.key_form = std::move(key_forms[f]);
@@ -70,8 +77,11 @@ bool WordIndex::Load(std::vector<char> image, const std::vector<uint32_t>& field
     field.ascending = true;
     for (uint32_t e = 0; e < field.block_count; ++e) {
       const uint32_t entry = field.first_entry + e;
-      KeyOf(field, directory.data() + word_refs[entry], &entry_keys[entry]);
-      if (e > 0 && !(entry_keys[entry - 1] < entry_keys[entry])) field.ascending = false;
+      KeyOf(field, directory.data() + word_refs[entry], &key);
+      if (e > 0 && !(EntryKey(entry - 1) < key)) field.ascending = false;
+      key_starts[entry] = static_cast<uint32_t>(key_bytes.size());
+      key_sizes[entry] = static_cast<uint32_t>(key.size());
+      key_bytes.append(key);
     }
   }
 
@@ -141,16 +151,21 @@ LocateResult Locate(WordIndex& index, int field, std::string_view key, LocateMod
   // at once the block of an equal entry.
   uint32_t block = words.block_count - 1;
   if (words.ascending) {
-    const auto first = index.entry_keys.begin() + words.first_entry;
-    const auto greater = std::upper_bound(first, first + words.block_count, key,
-                                          [](std::string_view k, const std::string& entry) {
-                                            return k < std::string_view(entry);
-                                          });
-    const uint32_t e = static_cast<uint32_t>(greater - first);
+    // e: the number of entries whose key forms are not greater than the key.
+    uint32_t e = 0;
+    for (uint32_t n = words.block_count; n > 0;) {
+      const uint32_t half = n / 2;
+      if (key < index.EntryKey(words.first_entry + e + half)) {
+        n = half;
+      } else {
+        e += half + 1;
+        n -= half + 1;
+      }
+    }
     block = e == 0 ? 0 : e - 1;
   }
   for (uint32_t e = 0; !words.ascending && e < words.block_count; ++e) {
-    const int cmp = std::string_view(index.entry_keys[words.first_entry + e]).compare(key);
+    const int cmp = index.EntryKey(words.first_entry + e).compare(key);
     if (cmp == 0) {
       block = e;
       break;

@@ -34,11 +34,16 @@ struct FieldWords {
 
 struct WordIndex {
   // index1.dat as read, and per entry the position of its word in it, its block's
-  // offset in index2.dat and the key form of its word.
+  // offset in index2.dat and the key form of its word: the key forms lie end to end in
+  // key_bytes, entry e's from key_starts[e] to key_starts[e] + key_sizes[e]. One
+  // buffer rather than a string per entry keeps opening a large base to a few
+  // allocations.
   std::vector<char> directory;
   std::vector<uint32_t> word_refs;
   std::vector<uint32_t> block_offsets;
-  std::vector<std::string> entry_keys;
+  std::string key_bytes;
+  std::vector<uint32_t> key_starts;
+  std::vector<uint32_t> key_sizes;
 
   std::vector<FieldWords> fields;  // one per search field, in schema order
 
@@ -52,6 +57,10 @@ struct WordIndex {
   bool Load(std::vector<char> directory, const std::vector<uint32_t>& field_starts,
             std::vector<KeyFormFn> key_forms, std::FILE* index2, std::FILE* post_file,
             uint64_t post_size, uint32_t total_records);
+
+  std::string_view EntryKey(uint32_t entry) const {
+    return std::string_view(key_bytes).substr(key_starts[entry], key_sizes[entry]);
+  }
 
   uint32_t BlockOffset(int field, uint32_t block) const {
     return block_offsets[fields[field].first_entry + block];
