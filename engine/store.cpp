@@ -27,7 +27,17 @@ void DecodeCurrent(RecordState& r, Base& base, int64_t pointer) {
   const size_t want = static_cast<size_t>(r.read_bytes);
   size_t got = 0;
   std::FILE* data = base.files.data.get();
-  if (data && pointer >= 0 && std::fseek(data, static_cast<long>(pointer), SEEK_SET) == 0) {
+  if (!base.data_view_tried) {
+    base.data_view_tried = true;
+    base.data_view.Map(data);
+  }
+  if (const uint8_t* view = base.data_view.data()) {
+    const size_t size = base.data_view.size();
+    if (pointer >= 0 && static_cast<uint64_t>(pointer) < size) {
+      got = std::min(want, size - static_cast<size_t>(pointer));
+      std::memcpy(r.buffer1.data(), view + pointer, got);
+    }
+  } else if (data && pointer >= 0 && std::fseek(data, static_cast<long>(pointer), SEEK_SET) == 0) {
     got = std::fread(r.buffer1.data(), 1, want, data);
   }
   std::memset(r.buffer1.data() + got, 0, want - got);
@@ -172,8 +182,8 @@ const char* FieldText(Session& s, const Base& base, int32_t field_number) {
   int32_t pos = 0;
   for (size_t i = 0; i < r.fields.size(); ++i) {
     r.fields[i] = buf + pos;
-    int32_t end = pos;
-    while (end < limit && buf[end] != 0) ++end;
+    const void* nul = pos < limit ? std::memchr(buf + pos, 0, static_cast<size_t>(limit - pos)) : nullptr;
+    const int32_t end = nul ? static_cast<int32_t>(static_cast<const char*>(nul) - buf) : limit;
     if (end < limit) {
       pos = end + 1;
     } else {
