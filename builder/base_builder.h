@@ -36,8 +36,9 @@ struct BuildOptions {
   // Where those runs go (a directory of their own, emptied by the caller); empty: the
   // passes keep everything in memory.
   std::string work_dir;
-  // For tests: > 0 caps every pass's share of memory at this many bytes, so that small
-  // tables run the external paths.
+  // For tests: > 0 caps every pass's share of memory, the rows held and the window the
+  // table is read through at this many bytes, so that small tables run the paths that
+  // large ones take.
   size_t run_bytes = 0;
   Progress* progress = nullptr;
   const std::atomic<bool>* stop = nullptr;  // set from outside to abandon the build

@@ -14,9 +14,11 @@ struct Read {
   std::vector<std::pair<uint64_t, std::vector<std::string>>> rows;
 };
 
-Read ReadText(const std::string& text, const std::string& encoding = "auto", char delimiter = 0) {
+Read ReadText(const std::string& text, const std::string& encoding = "auto", char delimiter = 0,
+              size_t window = 0) {
   Read r;
   ProductTable t;
+  if (window > 0) t.set_window_bytes(window);
   TableFormat f;
   f.encoding = encoding;
   f.delimiter = delimiter;
@@ -27,6 +29,10 @@ Read ReadText(const std::string& text, const std::string& encoding = "auto", cha
     return true;
   }, &r.error);
   return r;
+}
+
+bool operator==(const Read& a, const Read& b) {
+  return a.ok == b.ok && a.error == b.error && a.header == b.header && a.rows == b.rows;
 }
 
 TEST(ProductTable, SplitsQuotedCsvWithLineBreaksInsideCells) {
@@ -84,6 +90,23 @@ TEST(ProductTable, MalformedRowsNameTheirLineAndColumn) {
   EXPECT_NE(r.error.find("Windows-1252"), std::string::npos) << r.error;
   r = ReadText("", "auto");
   EXPECT_NE(r.error.find("empty"), std::string::npos) << r.error;
+}
+
+// The table is converted and split a window at a time, windows ending between rows:
+// whatever the window, the rows, lines and messages are those of the whole text.
+TEST(ProductTable, ReadsAlikeWhateverTheWindow) {
+  const std::string texts[] = {
+      "A,B\r\n1,\"x\r\ny\"\r\n\r\n\"2\",\"\"\"q\"\"\"\r\n3,\"a,b\nc\n\nd\"\n4,e\n",
+      "Nr\tTekst\n1\tR\u00d8D \u00e6ble\n2\t12\" r\u00f8r\n\n3\t\"\"\n4\tslut",
+      "A;B\n1;\"open\n2;x\n",
+      "A,B\n1,\"x\"y\n2,z\n",
+      "A,B\n1,2\n3\n",
+  };
+  for (const std::string& text : texts) {
+    const Read whole = ReadText(text);
+    for (size_t window : {1, 2, 3, 5, 8, 13})
+      EXPECT_TRUE(ReadText(text, "auto", 0, window) == whole) << "window " << window << " of " << text;
+  }
 }
 
 }  // namespace

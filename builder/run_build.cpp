@@ -113,6 +113,7 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
   format.substitute = request.options.substitute;
   auto table_owner = std::make_unique<ProductTable>();
   ProductTable& table = *table_owner;
+  if (request.options.run_bytes > 0) table.set_window_bytes(request.options.run_bytes);
   if (request.options.progress) request.options.progress->Phase("reading table", 1);
   const auto reading = std::chrono::steady_clock::now();
   if (!table.Load(request.table_path, format, error)) return kExitInput;
