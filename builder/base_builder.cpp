@@ -1,5 +1,7 @@
 #include "base_builder.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -219,9 +221,22 @@ bool BaseBuilder::Stopped(BuildError* error) const {
 void BaseBuilder::Phase(const std::string& name, uint64_t total) const {
   if (options_.progress && !name.empty()) options_.progress->Phase(name, total);
   const auto now = std::chrono::steady_clock::now();
-  if (!phases_.empty()) phases_.back().second = std::chrono::duration<double>(now - phase_start_).count();
+  const double cpu = ProcessCpuSeconds();
+  if (!phases_.empty()) {
+    phases_.back().second = std::chrono::duration<double>(now - phase_start_).count();
+    phase_cpu_.back() = cpu - phase_cpu_start_;
+  }
   phases_.emplace_back(name, 0.0);
+  phase_cpu_.push_back(0.0);
   phase_start_ = now;
+  phase_cpu_start_ = cpu;
+}
+
+double ProcessCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 void BaseBuilder::Tick(uint64_t done) const {
@@ -264,7 +279,9 @@ bool BaseBuilder::Write(const std::string& dir, BuildSummary* summary, BuildErro
   }
   Phase("", 0);
   phases_.pop_back();
+  phase_cpu_.pop_back();
   summary->phases = phases_;
+  summary->phase_cpu = phase_cpu_;
   summary->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   return true;
 }

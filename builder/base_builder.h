@@ -68,6 +68,7 @@ struct BuildSummary {
   std::vector<FileSummary> files;
   double seconds = 0;
   std::vector<std::pair<std::string, double>> phases;  // name, seconds
+  std::vector<double> phase_cpu;  // per phase: processor seconds of all its threads
   uint64_t substituted_cells = 0;  // cells --substitute changed
   std::vector<SubstitutedCell> first_substituted;  // the first ten of them
 
@@ -81,6 +82,9 @@ struct BuildSummary {
 // word. False with a reason when a word is too long or not a number the field holds.
 bool CellWords(const SearchFieldSpec& field, std::string_view cell, std::vector<std::string>* words,
                std::string* why);
+
+// Processor seconds this process has used so far, all its threads, user and system.
+double ProcessCpuSeconds();
 
 class BaseBuilder {
  public:
@@ -141,6 +145,8 @@ class BaseBuilder {
   int32_t decode_bytes_ = 0;
   mutable std::vector<std::pair<std::string, double>> phases_;
   mutable std::chrono::steady_clock::time_point phase_start_;
+  mutable std::vector<double> phase_cpu_;
+  mutable double phase_cpu_start_ = 0;
 };
 
 }  // namespace lodex::build

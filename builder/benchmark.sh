@@ -28,9 +28,13 @@ rm -rf "$work/base"
     --out "$work/base" "$@" "$table" > "$work/summary.txt" 2> "$work/time.txt"
 cat "$work/summary.txt"
 echo "options: ${*:-(none)}"
-# The summary's phases, one a line.
-sed -n 's/^  time *//p' "$work/summary.txt" | tr ';' '\n' | sed -n 's/^ *\(.*[^ ]\) \([0-9.]*\) s$/\1\t\2/p' |
-    awk -F'\t' '{printf "phase  %-22s %7.1f s\n", $1, $2}'
+# The summary's phases, one a line: wall time and processor time (all threads).
+phases() {
+  sed -n "s/^  $1 *//p" "$work/summary.txt" | tr ';' '\n' | sed -n 's/^ *\(.*[^ ]\) \([0-9.]*\) s$/\1\t\2/p'
+}
+printf "phase  %-22s %9s %9s\n" "" "wall" "cpu"
+paste <(phases time) <(phases cpu | cut -f2) |
+    awk -F'\t' '{printf "phase  %-22s %7.1f s %7.1f s\n", $1, $2, $3}'
 grep -E "Elapsed|User time|System time" "$work/time.txt"
 awk '/Maximum resident/ {printf "peak memory: %.0f MB\n", $NF / 1024}' "$work/time.txt"
 table_bytes=$(stat -c %s "$table")

@@ -102,6 +102,10 @@ void PrintSummary(const std::string& out, const lodex::build::BuildSummary& s) {
   for (const auto& f : s.files) std::printf(" %s %s;", f.name.c_str(), Grouped(f.bytes).c_str());
   std::printf("\n  total     %s bytes\n  time     ", Grouped(s.TotalBytes()).c_str());
   for (const auto& [name, secs] : s.phases) std::printf(" %s %.1f s;", name.c_str(), secs);
+  // Processor time: the phases' share of the machine, whatever else runs on it.
+  std::printf("\n  cpu      ");
+  for (size_t i = 0; i < s.phases.size() && i < s.phase_cpu.size(); ++i)
+    std::printf(" %s %.1f s;", s.phases[i].first.c_str(), s.phase_cpu[i]);
   std::printf("\n");
   if (s.substituted_cells > 0) {
     std::printf("  replaced  %s cell%s holding text that Windows-1252 cannot represent%s\n",

@@ -37,6 +37,8 @@ TEST(Parallel, BasesAreTheSameWhateverTheThreads) {
     const int code = RunBuild(request, &summary, &error);
     WorkersOverride() = 0;
     ASSERT_EQ(code, kExitOk) << error;
+    // Each phase with its processor time too.
+    EXPECT_EQ(summary.phase_cpu.size(), summary.phases.size());
     bases.push_back(out);
   }
   for (size_t b = 1; b < bases.size(); ++b)

@@ -116,6 +116,7 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
   if (request.options.run_bytes > 0) table.set_window_bytes(request.options.run_bytes);
   if (request.options.progress) request.options.progress->Phase("reading table", 1);
   const auto reading = std::chrono::steady_clock::now();
+  const double reading_cpu = ProcessCpuSeconds();
   if (!table.Load(request.table_path, format, error)) return kExitInput;
   BaseBuilder builder(schema, options);
   if (!builder.SetHeader(table.header(), error)) {
@@ -143,6 +144,7 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
   }
 
   const double read_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - reading).count();
+  const double read_cpu = ProcessCpuSeconds() - reading_cpu;
   // The rows are in the builder now: the table's text is not needed any more.
   const uint64_t substituted_cells = table.substituted_cells();
   const std::vector<SubstitutedCell> first_substituted = table.first_substituted();
@@ -168,6 +170,7 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
   }
   fs::remove_all(options.work_dir, ec);
   summary->phases.insert(summary->phases.begin(), {"reading table", read_seconds});
+  summary->phase_cpu.insert(summary->phase_cpu.begin(), read_cpu);
   summary->seconds += read_seconds;
   summary->substituted_cells = substituted_cells;
   summary->first_substituted = first_substituted;
