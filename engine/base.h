@@ -32,10 +32,11 @@ struct Base {
   // system would not map it, and sorts then read it through the stream.
   MappedFile sort_view;
   bool sort_view_tried = false;
-  // data.dat likewise, mapped by the first record fetch (under fetch_lock); fetches read
-  // it through the stream when it could not be mapped.
+  // data.dat and mapping.dat likewise, mapped by the first record fetch (under
+  // fetch_lock); fetches read them through the streams when they could not be mapped.
   MappedFile data_view;
-  bool data_view_tried = false;
+  MappedFile mapping_view;
+  bool record_views_tried = false;
 
   // (total record count + 7) / 8.
   uint32_t bitmap_bytes = 0;

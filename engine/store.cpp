@@ -1,6 +1,7 @@
 #include "store.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -27,10 +28,6 @@ void DecodeCurrent(RecordState& r, Base& base, int64_t pointer) {
   const size_t want = static_cast<size_t>(r.read_bytes);
   size_t got = 0;
   std::FILE* data = base.files.data.get();
-  if (!base.data_view_tried) {
-    base.data_view_tried = true;
-    base.data_view.Map(data);
-  }
   if (const uint8_t* view = base.data_view.data()) {
     const size_t size = base.data_view.size();
     if (pointer >= 0 && static_cast<uint64_t>(pointer) < size) {
@@ -45,6 +42,31 @@ void DecodeCurrent(RecordState& r, Base& base, int64_t pointer) {
   base.codec.DecodeRecord(r.buffer1.data(), r.buffer2.data(), r.buffer1.size() - 1,
                           r.read_bytes, r.decode_bytes);
   r.ClearFieldCache();
+}
+
+// The first NUL in buf[pos .. limit), or limit. Eight bytes at a time: field texts are
+// short, and buffer 1 extends well past limit (recordReadBytes), so the last word may
+// reach beyond it.
+int32_t FindNul(const char* buf, int32_t pos, int32_t limit) {
+  static_assert(std::endian::native == std::endian::little);
+  constexpr uint64_t kLow = 0x0101010101010101u;
+  constexpr uint64_t kHigh = 0x8080808080808080u;
+  for (; pos < limit; pos += 8) {
+    uint64_t w;
+    std::memcpy(&w, buf + pos, 8);
+    // The lowest marked byte is the first zero byte (bytes in memory order, little-endian).
+    const uint64_t zero = (w - kLow) & ~w & kHigh;
+    if (zero) return std::min(limit, pos + std::countr_zero(zero) / 8);
+  }
+  return limit;
+}
+
+// Maps data.dat and mapping.dat on the base's first fetch. The caller holds the fetch lock.
+void MapRecordFiles(Base& base) {
+  if (base.record_views_tried) return;
+  base.record_views_tried = true;
+  base.data_view.Map(base.files.data.get());
+  base.mapping_view.Map(base.files.mapping.get());
 }
 
 // Record pointers of hits first .. first + n - 1 around hit h, in bitmap order.
@@ -113,7 +135,23 @@ void SetPrefetchPolicy(RecordState& r, uint32_t total_records, int32_t before, i
 int64_t MappingLookup(Session& session, const Base& base, int64_t bit) {
   RecordState& r = session.records;
   if (bit < 0 || bit >= static_cast<int64_t>(base.schema.total_records)) return kNoRecord;
-  if (bit >= r.map_first && bit <= r.map_last) {
+  const bool in_window = bit >= r.map_first && bit <= r.map_last;
+  if (const uint8_t* view = base.mapping_view.data()) {
+    // The mapped file holds what a window would: the window's bounds and counters are
+    // kept, its entries read in place.
+    if (in_window) {
+      ++r.map_hits;
+    } else {
+      r.map_first = static_cast<int32_t>(bit);
+      r.map_last = static_cast<int32_t>(bit + kMappingWindow - 1);
+      ++r.map_loads;
+    }
+    const uint64_t at = format::MappingOffset(static_cast<uint32_t>(bit));
+    return at + format::kMappingEntryBytes <= base.mapping_view.size()
+               ? format::DecodeFixed32(view + at)
+               : kUnreadPointer;
+  }
+  if (in_window) {
     ++r.map_hits;
     return r.map_window[static_cast<size_t>(bit - r.map_first)];
   }
@@ -137,6 +175,7 @@ int64_t MappingLookup(Session& session, const Base& base, int64_t bit) {
 int32_t FetchHit(Session& s, Base& base, int32_t hit, bool optimized) {
   BoundedLock lock(base.fetch_lock);
   if (!lock.owns()) return ERROR_BadOperationScene;
+  MapRecordFiles(base);
   RecordState& r = s.records;
   if (hit < 0 || hit >= s.bitmaps.hit_total) {
     r.ClearFieldCache();
@@ -165,6 +204,7 @@ int32_t FetchHit(Session& s, Base& base, int32_t hit, bool optimized) {
 int32_t FetchPointer(Session& s, Base& base, int64_t pointer) {
   BoundedLock lock(base.fetch_lock);
   if (!lock.owns()) return ERROR_BadOperationScene;
+  MapRecordFiles(base);
   s.records.current_ptr = static_cast<int32_t>(pointer);
   DecodeCurrent(s.records, base, pointer);
   return 0;
@@ -182,8 +222,7 @@ const char* FieldText(Session& s, const Base& base, int32_t field_number) {
   int32_t pos = 0;
   for (size_t i = 0; i < r.fields.size(); ++i) {
     r.fields[i] = buf + pos;
-    const void* nul = pos < limit ? std::memchr(buf + pos, 0, static_cast<size_t>(limit - pos)) : nullptr;
-    const int32_t end = nul ? static_cast<int32_t>(static_cast<const char*>(nul) - buf) : limit;
+    const int32_t end = FindNul(buf, pos, limit);
     if (end < limit) {
       pos = end + 1;
     } else {

@@ -140,6 +140,35 @@ TEST_F(FetchTest, DamagedFilesGiveEmptyTextsNotCrashes) {
   EXPECT_EQ(MappingLookup(*FindSession(s_).session, *FindSession(s_).base, 6), kNoRecord);
 }
 
+TEST_F(FetchTest, MappedAndStreamedMappingWindowsAgree) {
+  // A session looking pointers up before any fetch reads mapping.dat through its stream;
+  // after the base's first fetch the file is mapped. Both give the same pointers and
+  // count the same window hits and loads.
+  Open(NumberedBase({9000}));
+  const int32_t other = APICreateSession(base_);
+  ASSERT_GE(other, 0);
+  SessionRef streamed = FindSession(s_);
+  std::vector<int64_t> want;
+  for (int64_t bit : {0, 1, 4095, 4096, 8999, 9000, 5000, 4999, 2}) {
+    want.push_back(MappingLookup(*streamed.session, *streamed.base, bit));
+  }
+  ASSERT_EQ(APIFillBitmap(other, 0), 0);
+  ASSERT_EQ(APIFetchRecord(other, 0), 0);  // maps the files
+  SessionRef mapped = FindSession(other);
+  ASSERT_NE(mapped.base->mapping_view.data(), nullptr);
+  mapped.session->records.map_first = mapped.session->records.map_last = -1;
+  mapped.session->records.map_hits = mapped.session->records.map_loads = 0;
+  size_t i = 0;
+  for (int64_t bit : {0, 1, 4095, 4096, 8999, 9000, 5000, 4999, 2}) {
+    EXPECT_EQ(MappingLookup(*mapped.session, *mapped.base, bit), want[i++]) << bit;
+  }
+  EXPECT_EQ(want[5], kNoRecord);
+  EXPECT_EQ(mapped.session->records.map_hits, streamed.session->records.map_hits);
+  EXPECT_EQ(mapped.session->records.map_loads, streamed.session->records.map_loads);
+  EXPECT_EQ(APIMappingCacheMiss(s_), 6);  // 0, 4096, 8999, 5000, 4999 and 2 load
+  ASSERT_EQ(APIDestroySession(other), 0);
+}
+
 TEST_F(FetchTest, ConcurrentSessionsFetchTheirOwnRecords) {
   // Sessions of one base share the data.dat and mapping.dat streams: the fetch lock keeps
   // each seek and read together, so every thread sees its own records.
