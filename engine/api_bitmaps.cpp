@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base.h"
+#include "bitmap_file_cache.h"
 #include "bitmaps.h"
 #include "lodex32_errors.h"
 #include "lodex32.h"
@@ -44,6 +45,14 @@ int32_t LoadCurrent(Session& s, const std::string& path) {
 
 int32_t LoadSlot(Session& s, const Base& b, int16_t slot) {
   return LoadCurrent(s, SlotFilePath(b, s.number, slot));
+}
+
+// Reads a slot file into the current bitmap for a set operation, which recounts once at
+// its end. Failures leave the current bitmap as LoadSlot does.
+int32_t ReadSlotUncounted(Session& s, const Base& b, int16_t slot) {
+  const int32_t rc = ReadBitmapFile(SlotFilePath(b, s.number, slot), s.bitmaps.current);
+  if (rc != 0 && rc != ERROR_FileOpen) s.bitmaps.CurrentChanged();
+  return rc;
 }
 
 int32_t StoreSlot(const Session& s, const Base& b, int16_t slot, const Bitmap& bits) {
@@ -103,18 +112,28 @@ int32_t SetOperation(int32_t session, int32_t target32, int32_t first32, int32_t
     } else {
       bm.current.swap(result);
     }
-  } else if (first == 0) {
+  } else if (first == 0 || second == 0) {
+    // One operand is the current bitmap: keep it aside and read the other in. The
+    // counts of the operand read are never seen (a failed read returns before them, a
+    // good one is combined and recounted below), so it is not counted.
     bm.scratch = bm.current;
-    if (int32_t rc = LoadSlot(s, b, second)) return rc;
-    CombineTo(op, bm.scratch, bm.current, bm.current);
-  } else if (second == 0) {
-    bm.scratch = bm.current;
-    if (int32_t rc = LoadSlot(s, b, first)) return rc;
-    Combine(op, bm.current, bm.scratch);
+    if (int32_t rc = ReadSlotUncounted(s, b, first == 0 ? second : first)) return rc;
+    if (first == 0) {
+      CombineTo(op, bm.scratch, bm.current, bm.current);
+    } else {
+      Combine(op, bm.current, bm.scratch);
+    }
   } else {
-    if (int32_t rc = LoadSlot(s, b, first)) return rc;
-    bm.scratch = bm.current;
-    if (int32_t rc = LoadSlot(s, b, second)) return rc;
+    // Both from slot files: first into the scratch bitmap, second into the current one.
+    if (int32_t rc = ReadSlotUncounted(s, b, first)) return rc;
+    bm.scratch.swap(bm.current);
+    if (int32_t rc = ReadSlotUncounted(s, b, second)) {
+      // As if first had been loaded and counted before: it stays in the current bitmap
+      // (a short read of second then overwrites part of it, uncounted).
+      bm.current = bm.scratch;
+      Recount(s);
+      return rc == ERROR_FileRead ? LoadSlot(s, b, second) : rc;
+    }
     CombineTo(op, bm.scratch, bm.current, bm.current);
   }
   Recount(s);
@@ -131,7 +150,9 @@ int32_t ReadSlotByte(std::FILE* f, uint32_t r, uint8_t& byte) {
 
 // Sets (value true) or clears bit r of a slot file in place.
 int32_t ChangeSlotBit(const Session& s, const Base& b, int16_t slot, uint32_t r, bool value) {
-  std::FILE* f = std::fopen(SlotFilePath(b, s.number, slot).c_str(), "r+b");
+  const std::string path = SlotFilePath(b, s.number, slot);
+  BitmapFileCache::Shared().Forget(path);  // changed in place below
+  std::FILE* f = std::fopen(path.c_str(), "r+b");
   if (!f) return ERROR_FileOpen;
   uint8_t byte = 0;
   int32_t rc = ReadSlotByte(f, r, byte);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base.h"
+#include "bitmap_file_cache.h"
 #include "lodex32_errors.h"
 #include "platform.h"
 #include "session.h"
@@ -154,17 +155,35 @@ void ClearMarked(uint8_t* bits, size_t bytes, BlockSet& marks) {
   marks.MarkNone();
 }
 
-void AndInto(Bitmap& dst, const Bitmap& src) {
+namespace {
+
+// dst[i] = op(dst[i], src[i]) over the common length, eight bytes at a time.
+template <class Op>
+void CombineBytes(Bitmap& dst, const Bitmap& src, Op op) {
   const size_t n = std::min(dst.size(), src.size());
-  for (size_t i = 0; i < n; ++i) dst[i] &= src[i];
+  uint8_t* d = dst.data();
+  const uint8_t* s = src.data();
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t a, b;
+    std::memcpy(&a, d + i, 8);
+    std::memcpy(&b, s + i, 8);
+    a = op(a, b);
+    std::memcpy(d + i, &a, 8);
+  }
+  for (; i < n; ++i) d[i] = static_cast<uint8_t>(op(uint64_t{d[i]}, uint64_t{s[i]}));
+}
+
+}  // namespace
+
+void AndInto(Bitmap& dst, const Bitmap& src) {
+  CombineBytes(dst, src, [](uint64_t a, uint64_t b) { return a & b; });
 }
 void OrInto(Bitmap& dst, const Bitmap& src) {
-  const size_t n = std::min(dst.size(), src.size());
-  for (size_t i = 0; i < n; ++i) dst[i] |= src[i];
+  CombineBytes(dst, src, [](uint64_t a, uint64_t b) { return a | b; });
 }
 void AndNotInto(Bitmap& dst, const Bitmap& src) {
-  const size_t n = std::min(dst.size(), src.size());
-  for (size_t i = 0; i < n; ++i) dst[i] &= static_cast<uint8_t>(~src[i]);
+  CombineBytes(dst, src, [](uint64_t a, uint64_t b) { return a & ~b; });
 }
 
 void BitmapState::Init(const Base& base) {
@@ -420,7 +439,13 @@ std::string SlotFilePath(const Base& base, int32_t session_number, int32_t slot)
 }
 
 int32_t WriteBitmapFile(const std::string& path, const Bitmap& bits) {
-  FILE* f = std::fopen(path.c_str(), "wb");
+  // A file of the bitmap's size already (a slot written before) is overwritten in place:
+  // the same bytes end up in it as after truncating, without the cost of giving its
+  // blocks back and allocating them again, which some file systems turn into a flush.
+  FILE* f = nullptr;
+  FileStamp stamp;
+  if (ReadFileStamp(path, &stamp) && stamp.size == bits.size()) f = std::fopen(path.c_str(), "r+b");
+  if (!f) f = std::fopen(path.c_str(), "wb");
   if (!f) return ERROR_FileOpen;
   int32_t result = 0;
   for (size_t at = 0; at < bits.size(); at += kFilePiece) {
@@ -428,10 +453,17 @@ int32_t WriteBitmapFile(const std::string& path, const Bitmap& bits) {
     if (std::fwrite(bits.data() + at, 1, n, f) != n) { result = ERROR_FileWrite; break; }
   }
   if (std::fclose(f) != 0 && result == 0) result = ERROR_FileWrite;
+  // Kept for reading back; a failed write leaves a file that must be read as it is.
+  if (result == 0) {
+    BitmapFileCache::Shared().Wrote(path, bits.data(), bits.size());
+  } else {
+    BitmapFileCache::Shared().Forget(path);
+  }
   return result;
 }
 
 int32_t ReadBitmapFile(const std::string& path, Bitmap& dst) {
+  if (BitmapFileCache::Shared().Read(path, dst.data(), dst.size())) return 0;
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return ERROR_FileOpen;
   int32_t result = 0;

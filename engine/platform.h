@@ -136,6 +136,21 @@ inline constexpr char kPathSeparator = '\\';
 inline constexpr char kPathSeparator = '/';
 #endif
 
+// One state of a file as the file system describes it: size, identity and change times.
+// Two equal stamps of one path mean the file was not rewritten in between (on file
+// systems whose times are too coarse to tell two writes in one tick apart, only as far
+// as they can tell).
+struct FileStamp {
+  uint64_t size = 0;
+  uint64_t device = 0, inode = 0;  // 0 where the system has no such numbers
+  int64_t modified = 0;            // in the system's finest unit
+  int64_t changed = 0;             // status change (POSIX) or creation (Windows)
+  bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the file at path; false when it cannot be read.
+bool ReadFileStamp(const std::string& path, FileStamp* stamp);
+
 // dir + kPathSeparator + name.
 std::string JoinPath(const std::string& dir, const std::string& name);
 

@@ -3,6 +3,8 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "platform.h"
@@ -27,6 +29,22 @@ void MappedFile::Unmap() {
   if (data_) munmap(const_cast<uint8_t*>(data_), size_);
   data_ = nullptr;
   size_ = 0;
+}
+
+bool ReadFileStamp(const std::string& path, FileStamp* stamp) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return false;
+  stamp->size = static_cast<uint64_t>(st.st_size);
+  stamp->device = static_cast<uint64_t>(st.st_dev);
+  stamp->inode = static_cast<uint64_t>(st.st_ino);
+#if defined(__APPLE__)
+  stamp->modified = int64_t{st.st_mtimespec.tv_sec} * 1000000000 + st.st_mtimespec.tv_nsec;
+  stamp->changed = int64_t{st.st_ctimespec.tv_sec} * 1000000000 + st.st_ctimespec.tv_nsec;
+#else
+  stamp->modified = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+  stamp->changed = int64_t{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec;
+#endif
+  return true;
 }
 
 void ShowSystemFaultMessage(const char* caption, const char* text) {

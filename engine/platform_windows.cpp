@@ -12,6 +12,19 @@
 
 namespace lodex {
 
+bool ReadFileStamp(const std::string& path, FileStamp* stamp) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  auto ticks = [](const FILETIME& t) {
+    return static_cast<int64_t>((uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime);
+  };
+  stamp->size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  stamp->device = stamp->inode = 0;
+  stamp->modified = ticks(data.ftLastWriteTime);
+  stamp->changed = ticks(data.ftCreationTime);
+  return true;
+}
+
 KernelMutex::KernelMutex() : handle_(CreateMutexA(nullptr, FALSE, nullptr)) {}
 
 KernelMutex::~KernelMutex() {

@@ -128,6 +128,19 @@ void EvaluateComparison(WordIndex& index, int field, const Term& term, PostingTa
   }
 }
 
+// Every record with a word in the field: the field's whole stretch, ORed once.
+void EvaluateAll(WordIndex& index, int field, PostingTarget scratch) {
+  FieldWords& words = index.fields[field];
+  const size_t bytes = index.shape.bitmap_bytes;
+  if (words.any_word.size() != bytes) {
+    std::vector<uint8_t> all(bytes);
+    OrStretch(index.post, index.shape, words.stretch_begin, words.stretch_end, all.data());
+    words.any_word.swap(all);
+  }
+  scratch.MarkAll();
+  if (bytes > 0) std::memcpy(scratch.bits, words.any_word.data(), bytes);
+}
+
 // Words examined between two looks at the Escape key and the cancel flag, and between
 // two turns given to other searches of the base.
 constexpr uint32_t kPollEvery = 100;
@@ -326,8 +339,7 @@ int32_t EvaluateTerm(const TermScope& scope, const Term& term, PostingTarget scr
       EvaluateComparison(index, field, term, scratch);
       break;
     case TermForm::kAll:
-      Stretch(index, index.fields[field].stretch_begin, index.fields[field].stretch_end,
-              scratch);
+      EvaluateAll(index, field, scratch);
       break;
     case TermForm::kWord:
       if (scope.exact) {

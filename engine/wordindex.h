@@ -30,6 +30,10 @@ struct FieldWords {
   // The entries' key forms ascend strictly (as a sound index's do), so a locate may
   // search the directory by halving instead of walking it.
   bool ascending = false;
+  // Every record with a word in the field (the OR of its whole stretch), made by the
+  // first search for "*" and kept: the index never changes while it is open. Searches
+  // alone use it, under the base's search lock.
+  std::vector<uint8_t> any_word;
 };
 
 struct WordIndex {
