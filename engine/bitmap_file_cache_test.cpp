@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bitmaps.h"
@@ -183,6 +184,38 @@ TEST_F(SlotCacheApiTest, CombinedSearchesMatchByteWiseSetAlgebra) {
     ASSERT_EQ(APIHitCount(s_), hits);
     ASSERT_EQ(APIRestoreBitmap(s_, target), 0);
     ASSERT_EQ(CurrentBytes(), want);
+  }
+}
+
+TEST_F(SlotCacheApiTest, ThreadsStoreAndCombineTheirOwnSlotsThroughTheSharedCache) {
+  // Each thread has its own session; their slot files share the process's cache.
+  constexpr int kThreads = 4;
+  std::vector<int32_t> sessions;
+  for (int i = 0; i < kThreads; ++i) sessions.push_back(APICreateSession(base_));
+  std::vector<int> wrong(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&, i] {
+      const int32_t s = sessions[i];
+      for (int round = 0; round < 60; ++round) {
+        // Slot 1: records 0 .. n-1; slot 2: records i .. 2999; AND: i .. n-1.
+        const int32_t n = 100 + 7 * round + i;
+        APIClearBitmap(s, 0);
+        for (int32_t r = 0; r < n; ++r) APISetBit(s, 0, 0, r);
+        APIStoreBitmap(s, 1);
+        APIFillBitmap(s, 0);
+        for (int32_t r = 0; r < i; ++r) APIClearBit(s, 0, 0, r);
+        APIStoreBitmap(s, 2);
+        APIAndBitmaps(s, 1, 1, 2);
+        APIClearBitmap(s, 0);
+        if (APIRestoreBitmap(s, 1) != 0 || APIHitCount(s) != n - i) ++wrong[i];
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  for (int i = 0; i < kThreads; ++i) {
+    EXPECT_EQ(wrong[i], 0) << "thread " << i;
+    APIDestroySession(sessions[i]);
   }
 }
 
