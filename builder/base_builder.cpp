@@ -287,11 +287,12 @@ bool BaseBuilder::Write(const std::string& dir, BuildSummary* summary, BuildErro
 }
 
 bool BaseBuilder::WriteRecords(const std::string& dir, BuildSummary* summary, BuildError* error) {
-  const auto pass = [&](const RecordEach& each, BuildError* error) {
+  const auto pass = [&](uint32_t stride, const RecordEach& each, BuildError* error) {
     RowStore::Reader reader(rows_);
     StoredRow row;
     std::string record;
     while (reader.Next(&row, error)) {
+      if (row.bit % stride != 0) continue;
       record.clear();
       for (int slot : data_slot_) {
         record.append(row.Cell(slot));

@@ -23,11 +23,15 @@ namespace {
 // Zero-run coded records gathered for the workers, about this many bytes at a time.
 constexpr size_t kBatchBytes = 8 << 20;
 
-// A batch of zero-run coded records, bits first_bit on.
+// A batch of zero-run coded records, bits first_bit on, and the sizes of all records
+// batched so far.
 struct CodedBatch {
   uint32_t first_bit = 0;
   std::string coded;
   std::vector<size_t> ends;
+  uint64_t record_bytes = 0;
+  size_t longest_record = 0;
+  size_t longest_coded = 0;
 
   size_t size() const { return ends.size(); }
   std::string_view Record(size_t i) const {
@@ -36,8 +40,12 @@ struct CodedBatch {
   }
   void Add(std::string_view record) {
     if (ends.empty()) coded.reserve(kBatchBytes + (kBatchBytes >> 3));
+    const size_t before = coded.size();
     ZeroRunEncode(record, coded);
     ends.push_back(coded.size());
+    record_bytes += record.size();
+    longest_record = std::max(longest_record, record.size());
+    longest_coded = std::max(longest_coded, coded.size() - before);
   }
   bool Full() const { return coded.size() >= kBatchBytes; }
   void Clear(uint32_t next_bit) {
@@ -47,10 +55,13 @@ struct CodedBatch {
   }
 };
 
-// Runs one pass, handing each full batch (and the last) to work.
-bool BatchedPass(const RecordPass& pass, const std::function<void(const CodedBatch&)>& work, BuildError* error) {
-  CodedBatch batch;
+// Runs one pass over every record, handing each full batch (and the last) to work.
+// *sizes: the batch with the sizes of all records.
+bool BatchedPass(const RecordPass& pass, const std::function<void(const CodedBatch&)>& work, CodedBatch* sizes,
+                 BuildError* error) {
+  CodedBatch& batch = *sizes;
   const bool ok = pass(
+      1,
       [&](uint32_t bit, std::string_view record) {
         batch.Add(record);
         if (batch.Full()) {
@@ -68,20 +79,17 @@ bool BatchedPass(const RecordPass& pass, const std::function<void(const CodedBat
 bool WriteRecordFiles(const std::string& dir, uint32_t n, const RecordPass& pass, size_t max_phrases,
                       const WriteHooks& hooks, RecordsWritten* out, BuildError* error) {
   auto stopped = [&] { return hooks.stopped() && !Fail(error, kExitInterrupted, "interrupted"); };
-  // The records' sizes, and a sample of them for choosing phrases.
+  // A sample of the records for choosing phrases.
   hooks.phase("coding records", n);
   PhraseChooser chooser;
   const uint32_t stride = std::max<uint32_t>(1, n / 40000);
   std::string coded;
-  size_t longest_record = 0, longest_coded = 0;
   if (!pass(
+          stride,
           [&](uint32_t bit, std::string_view record) {
-            out->record_bytes += record.size();
-            longest_record = std::max(longest_record, record.size());
             coded.clear();
             ZeroRunEncode(record, coded);
-            longest_coded = std::max(longest_coded, coded.size());
-            if (bit % stride == 0) chooser.AddSample(coded);
+            chooser.AddSample(coded);
             hooks.tick(bit);
           },
           error))
@@ -92,10 +100,12 @@ bool WriteRecordFiles(const std::string& dir, uint32_t n, const RecordPass& pass
   hooks.phase("choosing phrases", n);
   std::vector<std::string> phrases = chooser.Choose(std::min<size_t>(max_phrases, fmt::kMaxWordfreqEntries));
   std::vector<uint64_t> usage(kByteSymbols + phrases.size(), 0);
+  size_t longest_record = 0, longest_coded = 0;
   {
     const PhraseTrie trie(phrases);
     const size_t parts = Workers();
     std::vector<std::vector<uint64_t>> counted(parts, usage);
+    CodedBatch sizes;
     if (!BatchedPass(
             pass,
             [&](const CodedBatch& batch) {
@@ -105,8 +115,11 @@ bool WriteRecordFiles(const std::string& dir, uint32_t n, const RecordPass& pass
               });
               hooks.tick(batch.first_bit);
             },
-            error))
+            &sizes, error))
       return false;
+    out->record_bytes = sizes.record_bytes;
+    longest_record = sizes.longest_record;
+    longest_coded = sizes.longest_coded;
     for (const auto& c : counted)
       for (size_t s = 0; s < usage.size(); ++s) usage[s] += c[s];
   }
@@ -134,6 +147,7 @@ bool WriteRecordFiles(const std::string& dir, uint32_t n, const RecordPass& pass
   uint8_t entry[fmt::kMappingEntryBytes];
   uint32_t bit = 0;
   bool too_big = false;
+  CodedBatch sizes;
   const bool passed = BatchedPass(
       pass,
       [&](const CodedBatch& batch) {
@@ -167,7 +181,7 @@ bool WriteRecordFiles(const std::string& dir, uint32_t n, const RecordPass& pass
         }
         hooks.tick(batch.first_bit);
       },
-      error);
+      &sizes, error);
   if (!passed) return false;
   if (too_big) return Fail(error, kExitInput, "data.dat would pass 2 GiB; record pointers must stay 31-bit");
   if (stopped()) return false;

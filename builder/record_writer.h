@@ -30,15 +30,15 @@ struct RecordsWritten {
   size_t phrases = 0;
 };
 
-// One pass over the records: calls each(bit, record) for every record in bit order with
-// its decoded form (each data field's text and a NUL). False with the error that
-// stopped it (rows that could not be read back).
+// One pass over the records: calls each(bit, record) for every stride-th record in bit
+// order (bits 0, stride, 2 * stride, ...) with its decoded form (each data field's text
+// and a NUL). False with the error that stopped it (rows that could not be read back).
 using RecordEach = std::function<void(uint32_t bit, std::string_view record)>;
-using RecordPass = std::function<bool(const RecordEach& each, BuildError* error)>;
+using RecordPass = std::function<bool(uint32_t stride, const RecordEach& each, BuildError* error)>;
 
 // Writes the four files into dir for records 0 .. n - 1, with at most max_phrases
-// phrases in the code. The records are read in three passes and never held all at
-// once: one to sample phrases, one to count their uses, one to write.
+// phrases in the code. The records are read in passes and never held all at once: one
+// over a sample to choose phrases, one to count their uses, one to write.
 bool WriteRecordFiles(const std::string& dir, uint32_t n, const RecordPass& pass, size_t max_phrases,
                       const WriteHooks& hooks, RecordsWritten* out, BuildError* error);
 
