@@ -53,6 +53,8 @@ class ProductTable {
   bool was_utf8() const { return was_utf8_; }
   char delimiter() const { return delimiter_; }
   uint64_t bytes() const { return source_bytes_; }
+  // About how many bytes of the table ForEachRow has read.
+  uint64_t position() const { return window_from_; }
   // With TableFormat::substitute: the number of cells replaced and the first ten.
   uint64_t substituted_cells() const { return substituted_cells_; }
   const std::vector<SubstitutedCell>& first_substituted() const { return first_substituted_; }

@@ -113,7 +113,7 @@ bool WriteRecordFiles(const std::string& dir, uint32_t n, const RecordPass& pass
                 const auto [first, last] = Range(static_cast<uint32_t>(batch.size()), p, parts);
                 for (uint32_t i = first; i < last; ++i) CountGreedy(trie, batch.Record(i), counted[p]);
               });
-              hooks.tick(batch.first_bit);
+              hooks.tick(batch.first_bit & ~1023u);  // the bar redraws on multiples of 1024
             },
             &sizes, error))
       return false;
@@ -179,7 +179,7 @@ bool WriteRecordFiles(const std::string& dir, uint32_t n, const RecordPass& pass
             ++bit;
           }
         }
-        hooks.tick(batch.first_bit);
+        hooks.tick(batch.first_bit & ~1023u);  // the bar redraws on multiples of 1024
       },
       &sizes, error);
   if (!passed) return false;

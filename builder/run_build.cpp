@@ -124,9 +124,13 @@ int RunBuild(const BuildRequest& request, BuildSummary* summary, std::string* er
     return kExitInput;
   }
   builder.Reserve(table.bytes());
+  if (request.options.progress) request.options.progress->Phase("reading table", table.bytes());
   std::string row_error;
+  uint64_t rows_read = 0;
   const bool rows_ok = table.ForEachRow(
       [&](uint64_t line, const std::vector<std::string_view>& cells) {
+        if (request.options.progress && (++rows_read & 0xFFF) == 0)
+          request.options.progress->Update(table.position() & ~uint64_t{1023});
         if (request.options.stop && request.options.stop->load(std::memory_order_relaxed)) {
           row_error = "interrupted";
           return false;
