@@ -130,9 +130,10 @@ bool CellWords(const SearchFieldSpec& field, std::string_view cell, std::vector<
 BaseBuilder::BaseBuilder(const BuildSchema& schema, const BuildOptions& options)
     : schema_(schema),
       options_(options),
-      // Rows take up to two fifths of the memory; the passes over them the rest.
+      // Rows take up to two thirds of the memory, so that the largest tables stay in
+      // memory at the default; the passes over them take the rest.
       rows_(schema.tables.size(), options.work_dir,
-            options.run_bytes > 0 ? options.run_bytes : (options.memory_mb << 20) / 5 * 2) {}
+            options.run_bytes > 0 ? options.run_bytes : (options.memory_mb << 20) / 3 * 2) {}
 
 bool BaseBuilder::SetHeader(const std::vector<std::string>& header, std::string* error) {
   header_utf8_.clear();
