@@ -1,6 +1,8 @@
 #include "huffman_model.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <functional>
 #include <queue>
 #include <utility>
@@ -44,23 +46,60 @@ std::vector<int16_t> CodeLengths(const std::vector<int32_t>& weights) {
 
   // The merge order is that of a list kept in non-increasing weight where a new node
   // goes before every node of equal weight: the light end is always the node with the
-  // smallest (weight, creation number). A min-heap on that pair gives the same order.
-  // Creation numbers: leaves 0..n-1 in symbol order, then parents as they are made.
-  using Entry = std::pair<int32_t, uint32_t>;  // weight, creation number = node id
-  std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> heap;
-  for (size_t s = 0; s < n; ++s) heap.emplace(weights[s], static_cast<uint32_t>(s));
-
+  // smallest (weight, creation number). Creation numbers: leaves 0..n-1 in symbol order,
+  // then parents as they are made.
   std::vector<uint32_t> parent(2 * n - 1, 0);
   uint32_t next = static_cast<uint32_t>(n);
-  while (heap.size() > 1) {
-    const Entry x = heap.top();  // light end: second child
-    heap.pop();
-    const Entry y = heap.top();  // its neighbour: first child
-    heap.pop();
-    parent[x.second] = next;
-    parent[y.second] = next;
-    heap.emplace(WrapAdd(x.first, y.first), next);
-    ++next;
+  int64_t total = 0;
+  bool plain = true;  // no negative weight and no sum that wraps
+  for (int32_t w : weights) {
+    total += w;
+    plain = plain && w >= 0;
+  }
+  plain = plain && total <= INT32_MAX;
+  if (plain) {
+    // Parents are then made in non-decreasing weight, so the leaves sorted once and the
+    // parents in the order they are made are two queues sorted by (weight, creation
+    // number), and the lightest node is at the front of one of them.
+    std::vector<uint64_t> leaves(n);
+    for (size_t s = 0; s < n; ++s) leaves[s] = static_cast<uint64_t>(weights[s]) << 32 | s;
+    std::sort(leaves.begin(), leaves.end());
+    std::vector<int32_t> parent_weight(n - 1);
+    size_t leaf = 0;
+    uint32_t made = static_cast<uint32_t>(n);  // the next parent not yet merged
+    auto take = [&](int32_t& weight) {
+      // On equal weights the leaf goes first: its creation number is smaller.
+      if (leaf < n && (made == next || static_cast<int32_t>(leaves[leaf] >> 32) <= parent_weight[made - n])) {
+        weight = static_cast<int32_t>(leaves[leaf] >> 32);
+        return static_cast<uint32_t>(leaves[leaf++]);
+      }
+      weight = parent_weight[made - n];
+      return made++;
+    };
+    while (next < 2 * n - 1) {
+      int32_t wx = 0, wy = 0;
+      const uint32_t x = take(wx);  // light end: second child
+      const uint32_t y = take(wy);  // its neighbour: first child
+      parent[x] = next;
+      parent[y] = next;
+      parent_weight[next - n] = wx + wy;
+      ++next;
+    }
+  } else {
+    // A min-heap on (weight, creation number) gives the same order whatever the weights.
+    using Entry = std::pair<int32_t, uint32_t>;  // weight, creation number = node id
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> heap;
+    for (size_t s = 0; s < n; ++s) heap.emplace(weights[s], static_cast<uint32_t>(s));
+    while (heap.size() > 1) {
+      const Entry x = heap.top();  // light end: second child
+      heap.pop();
+      const Entry y = heap.top();  // its neighbour: first child
+      heap.pop();
+      parent[x.second] = next;
+      parent[y.second] = next;
+      heap.emplace(WrapAdd(x.first, y.first), next);
+      ++next;
+    }
   }
 
   // Parents are created after their children, so depths fill in from the root down.
