@@ -88,6 +88,8 @@ void RowStore::SpillAll() {
 }
 
 bool RowStore::Finish(BuildError* error) {
+  if (finished_) return error_.message.empty() || Fail(error, error_.code, error_.message);
+  finished_ = true;
   if (spilled_) {
     for (auto& file : files_)
       if (error_.message.empty()) file->Close(&error_);

@@ -44,7 +44,8 @@ class RowStore {
   // What the rows hold in memory.
   size_t HeldBytes() const;
 
-  // After the last row: lays out the bit order, or finishes the tables' files.
+  // After the last row: lays out the bit order, or finishes the tables' files. Once;
+  // again it answers as the first time.
   bool Finish(BuildError* error);
 
   // Reads the rows in bit order; several may read at once.
@@ -80,6 +81,7 @@ class RowStore {
 
   // In files: per table, records of a 4-byte length, the line and the cells.
   bool spilled_ = false;
+  bool finished_ = false;
   std::vector<std::string> paths_;
   std::vector<std::unique_ptr<OutFile>> files_;
   BuildError error_;
