@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <mutex>
 #include <numeric>
 #include <thread>
 #include <unordered_map>
@@ -371,7 +374,8 @@ bool BaseBuilder::WriteSortFields(const std::string& dir, BuildError* error) {
   return sort.Close(error);
 }
 
-bool BaseBuilder::CollectWords(size_t field, size_t budget, FieldWords* out, bool report) const {
+bool BaseBuilder::CollectWords(size_t field, size_t budget, FieldWords* out,
+                               const std::atomic<size_t>* shown) const {
   const SearchFieldSpec& def = schema_.search_fields[field];
   const bool reverse = def.reverse_of >= 0;
   const SearchFieldSpec& source = reverse ? schema_.search_fields[def.reverse_of] : def;
@@ -399,7 +403,7 @@ bool BaseBuilder::CollectWords(size_t field, size_t budget, FieldWords* out, boo
     }
     words.EndRecord();
     if ((bit & 0xFFFF) == 0 && Stopped(&out->error)) return false;
-    if (report) Tick(bit);
+    if (shown->load(std::memory_order_acquire) == field) Tick(bit);
   }
   if (!read_error.message.empty()) {
     out->error = read_error.message;
@@ -428,42 +432,88 @@ bool BaseBuilder::WriteWordIndex(const std::string& dir, BuildSummary* summary, 
     return false;
   WordIndexWriter writer(n, &index1, &index2, &post);
   index1_offset_.clear();
-  // Fields are collected in parallel, a batch at a time, each within its share of the
-  // memory, and written in field order.
+  // The workers collect the fields in field order, at most `held` of them at a time,
+  // each within its share of the memory; this thread writes them in field order as
+  // they come, so writing one field goes on beside collecting the next ones.
   const size_t fields = schema_.search_fields.size();
-  for (size_t first = 0; first < fields; first += Workers()) {
-    const size_t count = std::min<size_t>(Workers(), fields - first);
-    Phase("indexing " + Windows1252ToUtf8(schema_.search_fields[first].name), n);
-    std::vector<FieldWords> batch(count);
-    const size_t budget = PassBudget(count);
-    ParallelFor(count, [&](size_t k) { CollectWords(first + k, budget, &batch[k], k == 0); });
-    for (size_t k = 0; k < count; ++k) {
-      if (!batch[k].error.empty()) {
-        return Fail(error, StopAsked() ? kExitInterrupted : batch[k].code, batch[k].error);
+  const size_t held = std::min<size_t>(Workers(), std::max<size_t>(fields, 1));
+  const size_t budget = PassBudget(held);
+  std::vector<FieldWords> collected(fields);
+  std::vector<char> done(fields, 0);
+  size_t next = 0, written = 0;
+  bool abandon = false;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::atomic<size_t> shown{0};
+  auto worker = [&] {
+    for (;;) {
+      size_t field = 0;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return abandon || next >= fields || next < written + held; });
+        if (abandon || next >= fields) return;
+        field = next++;
       }
-      const SearchFieldSpec& def = schema_.search_fields[first + k];
-      WordCollector& words = *batch[k].words;
-      int block_words = options_.block_words > 0 ? options_.block_words : schema_.block_words;
-      if (block_words <= 0) {
-        uint64_t distinct = 0;
-        if (!words.CountWords(&distinct, error)) return false;
-        block_words = DefaultBlockWords(distinct);
+      CollectWords(field, budget, &collected[field], &shown);
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        done[field] = 1;
       }
-      uint32_t offset = 0;
-      std::string why;
-      if (!writer.BeginField(block_words, &offset, &why)) return Fail(error, kExitInput, why);
-      std::string_view stored;
-      std::span<const uint32_t> postings;
-      uint64_t written = 0;
-      for (; words.Next(&stored, &postings); ++written)
-        if (!writer.AddWord(stored, postings, &why)) return Fail(error, kExitInput, why);
-      if (words.Failed(error)) return false;
-      writer.EndField();
-      index1_offset_.push_back(offset);
-      summary->search_fields.push_back(
-          {def.number, def.name, static_cast<uint32_t>(written), words.postings()});
-      batch[k].words.reset();
+      changed.notify_all();
     }
+  };
+  struct Workforce {  // stops and joins the workers on every way out
+    std::vector<std::thread> threads;
+    std::function<void()> stop;
+    ~Workforce() {
+      stop();
+      for (std::thread& t : threads) t.join();
+    }
+  } workforce;
+  workforce.stop = [&] {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      abandon = true;
+    }
+    changed.notify_all();
+  };
+  for (size_t w = 0; w < held; ++w) workforce.threads.emplace_back(worker);
+
+  for (size_t f = 0; f < fields; ++f) {
+    Phase("indexing " + Windows1252ToUtf8(schema_.search_fields[f].name), n);
+    shown.store(f, std::memory_order_release);
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait(lock, [&] { return done[f] != 0; });
+    }
+    FieldWords& field = collected[f];
+    if (!field.error.empty()) return Fail(error, StopAsked() ? kExitInterrupted : field.code, field.error);
+    const SearchFieldSpec& def = schema_.search_fields[f];
+    WordCollector& words = *field.words;
+    int block_words = options_.block_words > 0 ? options_.block_words : schema_.block_words;
+    if (block_words <= 0) {
+      uint64_t distinct = 0;
+      if (!words.CountWords(&distinct, error)) return false;
+      block_words = DefaultBlockWords(distinct);
+    }
+    uint32_t offset = 0;
+    std::string why;
+    if (!writer.BeginField(block_words, &offset, &why)) return Fail(error, kExitInput, why);
+    std::string_view stored;
+    std::span<const uint32_t> postings;
+    uint64_t count = 0;
+    for (; words.Next(&stored, &postings); ++count)
+      if (!writer.AddWord(stored, postings, &why)) return Fail(error, kExitInput, why);
+    if (words.Failed(error)) return false;
+    writer.EndField();
+    index1_offset_.push_back(offset);
+    summary->search_fields.push_back({def.number, def.name, static_cast<uint32_t>(count), words.postings()});
+    field.words.reset();
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      written = f + 1;
+    }
+    changed.notify_all();
   }
   writer.Finish();
   return index1.Close(error) && index2.Close(error) && post.Close(error);

@@ -119,8 +119,9 @@ class BaseBuilder {
     std::string error;
     ExitCode code = kExitInput;
   };
-  // Holds at most budget bytes of words; more go to runs in the work directory.
-  bool CollectWords(size_t field, size_t budget, FieldWords* out, bool report) const;
+  // Holds at most budget bytes of words; more go to runs in the work directory. Shows
+  // its progress while *shown is field.
+  bool CollectWords(size_t field, size_t budget, FieldWords* out, const std::atomic<size_t>* shown) const;
   bool WriteWordIndex(const std::string& dir, BuildSummary* summary, BuildError* error);
   bool WriteMeta(const std::string& dir, BuildError* error);
 
