@@ -20,11 +20,10 @@ void KeyOf(const FieldWords& field, std::string_view text, std::string* key) {
 
 }  // namespace
 
-bool WordIndex::Load(std::vector<char> image, const std::vector<uint32_t>& field_starts,
+bool WordIndex::Load(std::string_view directory, const std::vector<uint32_t>& field_starts,
                      std::vector<KeyFormFn> key_forms, std::FILE* index2, std::FILE* post_file,
                      uint64_t post_size, uint32_t total_records) {
-  directory = std::move(image);
-  word_refs.clear();
+  std::vector<uint32_t> word_refs;  // where each entry's word begins in directory
   block_offsets.clear();
   key_bytes.clear();
   fields.assign(field_starts.size(), FieldWords());
@@ -107,15 +106,20 @@ bool WordIndex::Load(std::vector<char> image, const std::vector<uint32_t>& field
 }
 
 int32_t LoadWordIndex(Base& base) {
+  std::FILE* file = base.files.index1.get();
+  MappedFile view;
   std::vector<char> image;
-  if (std::FILE* file = base.files.index1.get();
-      file != nullptr && std::fseek(file, 0, SEEK_END) == 0) {
+  std::string_view directory;
+  if (view.Map(file)) {
+    directory = std::string_view(reinterpret_cast<const char*>(view.data()), view.size());
+  } else if (file != nullptr && std::fseek(file, 0, SEEK_END) == 0) {
     const long size = std::ftell(file);
     std::fseek(file, 0, SEEK_SET);
     if (size > 0) {
       image.resize(static_cast<size_t>(size));
       image.resize(std::fread(image.data(), 1, image.size(), file));
     }
+    directory = std::string_view(image.data(), image.size());
   }
 
   const Schema& schema = base.schema;
@@ -133,7 +137,7 @@ int32_t LoadWordIndex(Base& base) {
     }
   }
   const uint64_t post_size = base.files.post_size > 0 ? base.files.post_size : 0;
-  if (!base.index.Load(std::move(image), starts, std::move(key_forms), base.files.index2.get(),
+  if (!base.index.Load(directory, starts, std::move(key_forms), base.files.index2.get(),
                        base.files.post.get(), post_size, schema.total_records)) {
     std::fputs("Stort problem\n", stdout);
     std::fflush(stdout);

@@ -37,13 +37,10 @@ struct FieldWords {
 };
 
 struct WordIndex {
-  // index1.dat as read, and per entry the position of its word in it, its block's
-  // offset in index2.dat and the key form of its word: the key forms lie end to end in
-  // key_bytes, entry e's from key_starts[e] to key_starts[e] + key_sizes[e]. One
-  // buffer rather than a string per entry keeps opening a large base to a few
-  // allocations.
-  std::vector<char> directory;
-  std::vector<uint32_t> word_refs;
+  // Per entry of index1.dat its block's offset in index2.dat and the key form of its
+  // word: the key forms lie end to end in key_bytes, entry e's from key_starts[e] to
+  // key_starts[e] + key_sizes[e]. One buffer rather than a string per entry keeps
+  // opening a large base to a few allocations.
   std::vector<uint32_t> block_offsets;
   std::string key_bytes;
   std::vector<uint32_t> key_starts;
@@ -55,10 +52,11 @@ struct WordIndex {
   PostingFile post;      // post.dat
   PostingShape shape;
 
-  // Takes the parts of an index. directory is index1.dat's content; field_starts holds
-  // each search field's start offset in it. Answers false when the directory's entries
-  // do not end exactly at its end (the index is usable all the same).
-  bool Load(std::vector<char> directory, const std::vector<uint32_t>& field_starts,
+  // Takes the parts of an index. directory is index1.dat's content, read only while
+  // loading; field_starts holds each search field's start offset in it. Answers false
+  // when the directory's entries do not end exactly at its end (the index is usable all
+  // the same).
+  bool Load(std::string_view directory, const std::vector<uint32_t>& field_starts,
             std::vector<KeyFormFn> key_forms, std::FILE* index2, std::FILE* post_file,
             uint64_t post_size, uint32_t total_records);
 
@@ -72,7 +70,7 @@ struct WordIndex {
 };
 
 // Opening a base, once its schema is read and checked: reads index1.dat from the base's
-// file set and loads the index. A directory that does not end where the file ends
+// file set (through a mapped view when the system gives one) and loads the index. A directory that does not end where the file ends
 // prints "Stort problem\n" to standard output and the base opens anyway. Answers 0.
 int32_t LoadWordIndex(Base& base);
 

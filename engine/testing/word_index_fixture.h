@@ -78,7 +78,7 @@ class IndexFiles {
         *key = MapThrough(ComposedTable(), text);
       });
     }
-    exact_end_ = index.Load(std::vector<char>(images.index1.begin(), images.index1.end()),
+    exact_end_ = index.Load(std::string_view(images.index1.data(), images.index1.size()),
                             images.field_starts, std::move(keys), index2_.get(), post_.get(),
                             images.post.size(), total_records);
   }
