@@ -1,8 +1,10 @@
 // Building a base: product rows in, the nine files out. BaseBuilder keeps the rows'
-// needed cells in one arena, then writes the records (record_writer.h: data.dat,
-// mapping.dat and the code in charfreq.dat and wordfreq.dat), the sort runs
-// (sort_writer.h: sort.dat), the word index (word_index_writer.h: index1.dat,
-// index2.dat, post.dat) and last the schema (meta_writer.h: meta.dat).
+// needed cells (row_store.h: in memory, or in files past their share of the memory),
+// then writes the records (record_writer.h: data.dat, mapping.dat and the code in
+// charfreq.dat and wordfreq.dat), the sort runs (sort_writer.h: sort.dat), the word
+// index (word_collector.h, word_index_writer.h: index1.dat, index2.dat, post.dat) and
+// last the schema (meta_writer.h: meta.dat). Each pass over the rows holds at most its
+// share of BuildOptions::memory_mb and sorts in runs on disk past it.
 #pragma once
 
 #include <atomic>
@@ -92,7 +94,8 @@ class BaseBuilder {
 
   // Finds the schema's columns in the header row (Windows-1252 names).
   bool SetHeader(const std::vector<std::string>& header, std::string* error);
-  // Room for the rows' cells, about table_bytes in all, taken at once rather than grown.
+  // Room for the rows' cells, about table_bytes in all (up to the rows' share of the
+  // memory), taken at once rather than grown.
   void Reserve(uint64_t table_bytes) { rows_.Reserve(table_bytes); }
   // Takes one product row; `line` is where it starts in the table, for messages.
   bool AddRow(uint64_t line, const std::vector<std::string_view>& cells, std::string* error);
