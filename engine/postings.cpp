@@ -123,9 +123,16 @@ void LoadPostings(PostingFile& post, const PostingShape& shape, uint64_t offset,
   }
   if (replace) target.Clear(shape.bitmap_bytes);
   target.Expect(count);
-  uint8_t* const flags = target.flags;
-  ForEachListed(post, shape, offset, count, [bitmap, flags](uint32_t record) {
-    PostingTarget::SetIn(bitmap, flags, record);
+  // Two loops, so that the common one (nothing to mark) tests nothing per record.
+  if (uint8_t* const flags = target.flags) {
+    ForEachListed(post, shape, offset, count, [bitmap, flags](uint32_t record) {
+      PostingTarget::SetIn(bitmap, flags, record);
+      return true;
+    });
+    return;
+  }
+  ForEachListed(post, shape, offset, count, [bitmap](uint32_t record) {
+    SetBitAt(bitmap, record);
     return true;
   });
 }
@@ -153,11 +160,18 @@ void OrStretch(PostingFile& post, const PostingShape& shape, uint64_t from, uint
     // The run of 3-byte numbers that lies wholly in this piece and starts before `to`.
     const size_t stop = static_cast<size_t>(std::min<uint64_t>(length, to - base));
     const size_t whole = length - format::kRecordNumberBytes;
-    uint8_t* const flags = target.flags;
-    while (i < stop && i <= whole && piece[i] < format::kBitmapMarker) {
-      const uint32_t record = format::DecodeRecordNumber(piece + i);
-      if (record < shape.total_records) PostingTarget::SetIn(bitmap, flags, record);
-      i += format::kRecordNumberBytes;
+    if (uint8_t* const flags = target.flags) {
+      while (i < stop && i <= whole && piece[i] < format::kBitmapMarker) {
+        const uint32_t record = format::DecodeRecordNumber(piece + i);
+        if (record < shape.total_records) PostingTarget::SetIn(bitmap, flags, record);
+        i += format::kRecordNumberBytes;
+      }
+    } else {
+      while (i < stop && i <= whole && piece[i] < format::kBitmapMarker) {
+        const uint32_t record = format::DecodeRecordNumber(piece + i);
+        if (record < shape.total_records) SetBitAt(bitmap, record);
+        i += format::kRecordNumberBytes;
+      }
     }
     if (i >= stop || piece[i] < format::kBitmapMarker) continue;
     // A marker: OR the bitmap after it straight from the file.
