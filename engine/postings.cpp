@@ -153,7 +153,10 @@ void OrStretch(PostingFile& post, const PostingShape& shape, uint64_t from, uint
       // (a bitmap is read from the file directly and never needs the piece).
       base += i;
       i = 0;
-      length = post.ReadAt(base, piece, kPieceBytes);
+      // No further than the last item that starts before `to` can reach: a short
+      // stretch (a narrow range) reads its few bytes, not a whole piece.
+      const uint64_t reach = to - base + format::kRecordNumberBytes - 1;
+      length = post.ReadAt(base, piece, static_cast<size_t>(std::min<uint64_t>(kPieceBytes, reach)));
       if (length == 0) break;
       if (length < format::kRecordNumberBytes && piece[0] < format::kBitmapMarker) break;
     }
