@@ -426,8 +426,10 @@ void RecordCodec::DecodeRecord(uint8_t* buf1, uint8_t* buf2, size_t buf_size, in
   int32_t produced =
       static_cast<int32_t>(std::clamp<int64_t>(int64_t{read_bytes} * 8, 0, max_bits));
   huffman.decode(decode_bits, buf1, buf_size, produced, buf2);
+  // The second stage reads only what the first one wrote: an escape cut off at the end
+  // of a damaged record reads zeros, never bytes an earlier record left in buf2.
   int32_t capacity = decode_bits;
-  rle.decode(produced, buf2, buf_size, capacity, buf1);
+  rle.decode(produced, buf2, static_cast<size_t>(produced / 8), capacity, buf1);
 }
 
 namespace {

@@ -126,7 +126,8 @@ struct RecordCodec {
 
   // Decodes one stored record (the two stages, Huffman then zero-run) from buf1 into
   // buf1, using buf2 as the intermediate; both buffers are buf_size bytes. Reads at most
-  // read_bytes bytes of input and writes at most decode_bytes bytes of output.
+  // read_bytes bytes of input and writes at most decode_bytes bytes of output. The
+  // output depends only on the record's own bytes, never on what buf2 held before.
   void DecodeRecord(uint8_t* buf1, uint8_t* buf2, size_t buf_size, int32_t read_bytes,
                     int32_t decode_bytes);
 };

@@ -418,7 +418,8 @@ TEST(CRleFilter, MatchesBytewiseDecodingOnRandomStreams) {
 
 TEST(RecordCodec, RecordsDecodeLikeTheReferenceStagesInSharedBuffers) {
   // Records decoded one after another in the same two buffers, as a session does:
-  // the buffers, stale bytes included, stay equal to the reference stages' run.
+  // the buffers, stale bytes included, stay equal to the reference stages' run, whose
+  // second stage reads only the first stage's output.
   std::mt19937 rng(3);
   for (int model = 0; model < 6; ++model) {
     Model m = RandomModel(rng);
@@ -442,12 +443,45 @@ TEST(RecordCodec, RecordsDecodeLikeTheReferenceStagesInSharedBuffers) {
           ref1.data(), size - 1, read_bytes * 8);
       std::copy(h.out.begin(), h.out.end(), ref2.begin());
       const testing::ReferenceResult r =
-          testing::ReferenceRleDecode(h.capacity, ref2.data(), size - 1, decode_bits);
+          testing::ReferenceRleDecode(h.capacity, ref2.data(), h.out.size(), decode_bits);
       std::copy(r.out.begin(), r.out.end(), ref1.begin());
       ASSERT_EQ(buf2, ref2) << "model " << model << " record " << record;
       ASSERT_EQ(buf1, ref1) << "model " << model << " record " << record;
     }
   }
+}
+
+TEST(RecordCodec, ADamagedRecordDecodesTheSameWhateverCameBefore) {
+  // The first stage's output ends on an escape: a phrase too long for the room stops it
+  // right after 'b' 0xFF. The escape's operand lies past that output and reads as zero
+  // (one 0xFF byte), whatever an earlier record left in buffer 2.
+  std::vector<int32_t> w(256, 1);
+  Model m(w, {{10, "LAMPE ARMATUR KABEL LED"}});
+  ASSERT_EQ(m.build_result, 0);
+  const int32_t read_bytes = 16;
+  auto encode = [&](const std::vector<int>& symbols) {
+    BitWriter bw;
+    for (int s : symbols) m.Put(bw, s);
+    std::vector<uint8_t> bytes = bw.bytes();
+    bytes.resize(read_bytes, 0);
+    return bytes;
+  };
+  const std::vector<uint8_t> damaged = encode({'b', 0xFF, 256});
+  auto decode_after = [&](int earlier_symbol) {
+    std::vector<uint8_t> buf1(2 * read_bytes + 200, 0), buf2(buf1.size(), 0);
+    for (const std::vector<uint8_t>& record :
+         {encode(std::vector<int>(read_bytes, earlier_symbol)), damaged}) {
+      std::copy(record.begin(), record.end(), buf1.begin());
+      m.codec.DecodeRecord(buf1.data(), buf2.data(), buf1.size() - 1, read_bytes, read_bytes);
+    }
+    return std::vector<uint8_t>(buf1.begin(), buf1.begin() + read_bytes);
+  };
+  // After 0x03 bytes a stale operand would make a run of four zeros; after 'q' a run too
+  // long for the room.
+  const std::vector<uint8_t> after_runs = decode_after(0x03);
+  EXPECT_EQ(after_runs, decode_after('q'));
+  EXPECT_EQ(after_runs[0], 'b');
+  EXPECT_EQ(after_runs[1], 0xFF);
 }
 
 TEST(RecordCodec, DecodesARecordWithinItsBuffers) {
