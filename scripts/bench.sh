@@ -69,7 +69,7 @@ def ratios(peer, own):
         return ""
     return f"{ratio(peer['real_time'], own['real_time'])} / {ratio(peer['cpu_time'], own['cpu_time'])}"
 def hits(b):
-    return f"{b.get('hits'):g}" if b else "-"
+    return f"{b.get('hits'):.0f}" if b else "-"
 for name, lodex in medians.items():
     if not name.startswith("BM_Lodex_"):
         continue
