@@ -1,7 +1,6 @@
 #include "registry.h"
 
 #include <algorithm>
-#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -19,10 +18,6 @@ struct Registry {
   std::vector<std::shared_ptr<Session>> sessions;
   int32_t next_base = 0;
   int32_t next_session = 0;
-  // Counts unregistrations (changed under the lock). While it stands still, every
-  // session and base number found earlier still names the same object: numbers only
-  // leave the registry by an unregistration, and only come back after one.
-  std::atomic<uint64_t> removals{0};
 };
 
 Registry& TheRegistry() {
@@ -44,16 +39,6 @@ typename std::vector<std::shared_ptr<T>>::iterator FindIn(std::vector<std::share
                       [number](const std::shared_ptr<T>& p) { return p->number == number; });
 }
 
-// The last session a thread found, with its base. Held weakly, so that the cache never
-// keeps a closed base's files open or a destroyed session alive.
-struct LastSession {
-  int32_t number = -1;
-  uint64_t removals = 0;
-  std::weak_ptr<Session> session;
-  std::weak_ptr<Base> base;
-};
-thread_local LastSession t_last_session;
-
 }  // namespace
 
 std::shared_ptr<Base> FindBase(int32_t number) { return LookupBase(number).base; }
@@ -69,25 +54,12 @@ BaseRef LookupBase(int32_t number) {
 
 SessionRef FindSession(int32_t number) {
   Registry& r = TheRegistry();
-  // Record and field exports look up the same session several times per record: while
-  // nothing was unregistered since this thread last found it, the answer is the same,
-  // and no lock is needed. An unregistration racing with this is ordered after it, as
-  // if it had come a moment later; the references keep both objects alive meanwhile.
-  LastSession& last = t_last_session;
-  if (last.number == number && last.removals == r.removals.load(std::memory_order_acquire)) {
-    SessionRef ref{last.session.lock(), last.base.lock(), 0};
-    if (ref.session && ref.base) return ref;
-  }
   BoundedLock guard(r.lock);
   if (!guard.owns()) return {nullptr, nullptr, ERROR_BadOperationScene};
   auto s = FindIn(r.sessions, number);
   if (s == r.sessions.end()) return {nullptr, nullptr, ERROR_BadSession};
   auto b = FindIn(r.bases, (*s)->base_number);
   if (b == r.bases.end()) return {*s, nullptr, ERROR_BadBase};
-  last.number = number;
-  last.removals = r.removals.load(std::memory_order_relaxed);
-  last.session = *s;
-  last.base = *b;
   return {*s, *b, 0};
 }
 
@@ -115,7 +87,6 @@ int32_t UnregisterBase(int32_t number, std::shared_ptr<Base>& removed) {
   if (it == r.bases.end()) return ERROR_BadBase;
   removed = std::move(*it);
   r.bases.erase(it);
-  r.removals.fetch_add(1, std::memory_order_release);
   return 0;
 }
 
@@ -137,7 +108,6 @@ int32_t UnregisterSession(int32_t number, std::shared_ptr<Session>& removed) {
   if (FindIn(r.bases, (*s)->base_number) == r.bases.end()) return ERROR_BadBase;
   removed = std::move(*s);
   r.sessions.erase(s);
-  r.removals.fetch_add(1, std::memory_order_release);
   return 0;
 }
 

@@ -1,6 +1,5 @@
 // The process-wide registries of open bases and sessions, their number counters and
-// the registry lock. Every lookup takes the registry lock only for the walk (a thread
-// finding the session it found last, with nothing unregistered since, skips it); the
+// the registry lock. Every lookup takes the registry lock only for the walk; the
 // returned references keep the objects alive even if another thread closes or destroys
 // them meanwhile, so an operation in flight never sees its base freed under it.
 #pragma once
