@@ -425,7 +425,10 @@ void RecordCodec::DecodeRecord(uint8_t* buf1, uint8_t* buf2, size_t buf_size, in
       static_cast<int32_t>(std::clamp<int64_t>(int64_t{decode_bytes} * 8, 0, max_bits));
   int32_t produced =
       static_cast<int32_t>(std::clamp<int64_t>(int64_t{read_bytes} * 8, 0, max_bits));
-  huffman.decode(decode_bits, buf1, buf_size, produced, buf2);
+  // The first stage reads only the record's own bytes: where meta.dat claims more input
+  // than a fetch reads, the rest reads as zero, never as an earlier record's output.
+  const size_t source_bytes = std::min(buf_size, static_cast<size_t>(std::max(read_bytes, 0)));
+  huffman.decode(decode_bits, buf1, source_bytes, produced, buf2);
   // The second stage reads only what the first one wrote: an escape cut off at the end
   // of a damaged record reads zeros, never bytes an earlier record left in buf2.
   int32_t capacity = decode_bits;

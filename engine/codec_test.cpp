@@ -440,7 +440,7 @@ TEST(RecordCodec, RecordsDecodeLikeTheReferenceStagesInSharedBuffers) {
       const int32_t decode_bits = std::max(decode_bytes, 0) * 8;
       const testing::ReferenceResult h = testing::ReferenceHuffmanDecode(
           m.codec.huffman.code_lengths(), m.codec.huffman.codes(), texts, decode_bits,
-          ref1.data(), size - 1, read_bytes * 8);
+          ref1.data(), size_t(read_bytes), read_bytes * 8);
       std::copy(h.out.begin(), h.out.end(), ref2.begin());
       const testing::ReferenceResult r =
           testing::ReferenceRleDecode(h.capacity, ref2.data(), h.out.size(), decode_bits);
@@ -482,6 +482,30 @@ TEST(RecordCodec, ADamagedRecordDecodesTheSameWhateverCameBefore) {
   EXPECT_EQ(after_runs, decode_after('q'));
   EXPECT_EQ(after_runs[0], 'b');
   EXPECT_EQ(after_runs[1], 0xFF);
+}
+
+TEST(RecordCodec, InputClaimedPastTheFetchedBytesReadsAsZero) {
+  // A header may claim more input than a fetch reads. The bytes past the fetched ones
+  // hold whatever the previous record decoded to; they must not reach the output.
+  std::vector<int32_t> w(256, 1);
+  Model m(w, {{10, "LAMPE"}});
+  ASSERT_EQ(m.build_result, 0);
+  const int32_t read_bytes = 8;
+  const int32_t decode_bytes = 40;
+  auto decode_with_tail = [&](uint8_t stale) {
+    std::vector<uint8_t> buf1(2 * read_bytes + 200, stale), buf2(buf1.size(), 0);
+    BitWriter bw;
+    for (int s : {int('A'), 0}) m.Put(bw, s);
+    std::vector<uint8_t> bytes = bw.bytes();
+    bytes.resize(read_bytes, 0);
+    std::copy(bytes.begin(), bytes.end(), buf1.begin());
+    m.codec.DecodeRecord(buf1.data(), buf2.data(), buf1.size() - 1, read_bytes, decode_bytes);
+    return std::vector<uint8_t>(buf1.begin(), buf1.begin() + read_bytes);
+  };
+  const std::vector<uint8_t> zeros = decode_with_tail(0);
+  EXPECT_EQ(zeros[0], 'A');
+  EXPECT_EQ(decode_with_tail(0x5A), zeros);
+  EXPECT_EQ(decode_with_tail(0xC3), zeros);
 }
 
 TEST(RecordCodec, DecodesARecordWithinItsBuffers) {
