@@ -2,6 +2,7 @@
 // list file, built by filtering a presorted sort.dat run through the session's hits.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,6 +41,14 @@ int32_t ReadListEntry(const Session& session, Base& base, int64_t k, ListEntry& 
 
 // Sorts the session's current hits by its stored conditions into the list file.
 void SortHits(Session& session, Base& base);
+
+// The walk over count entries of a sort.dat run at in, from the first or (backwards)
+// from the last: the plain entries whose record r < nbits has its bit set in hits are
+// copied to out in the order met, and the answer is their number; the hollow ones among
+// the hits are appended to hollow, mark cleared. Entries of records at or past nbits
+// are passed over. out has room for count entries.
+size_t FilterSortEntries(const uint8_t* in, size_t count, bool backwards, const uint8_t* hits,
+                         uint32_t nbits, uint8_t* out, std::vector<uint8_t>& hollow);
 
 // "~list<base hex>HOLLOW.tmp" in the temporary directory.
 std::string HollowFilePath(const Base& base);

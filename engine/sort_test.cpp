@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <vector>
 
 #include "base.h"
+#include "format/coding.h"
+#include "format/sort.h"
 #include "lodex32_errors.h"
 #include "platform.h"
 #include "registry.h"
@@ -224,15 +227,26 @@ TEST_F(RandomSortTest, MatchesAPlainWalkOfTheRun) {
     for (int round = 0; round < 6; ++round) {
       if (round == 3) ref.base->sort_view_tried = false;
       SCOPED_TRACE(round);
-      // Sparse, half and nearly full results; table 1 excluded in some.
+      // Sparse, half and nearly full results; table 1 excluded in some. The last two
+      // rounds take a stretch of field 45's run instead, as a search sorted by the
+      // field it searched finds, where the walk ends at the stretch's end.
       const uint32_t per_mille = std::vector<uint32_t>{5, 500, 990}[round % 3];
+      std::vector<bool> in_stretch;
+      if (round >= 4) {
+        const auto& run = runs_[1].run;
+        const size_t from = rng() % run.size(), length = 1 + rng() % 3000;
+        in_stretch.assign(run.size(), false);
+        for (size_t i = from; i < std::min(run.size(), from + length); ++i) {
+          in_stretch[run[i].first] = true;
+        }
+      }
       ASSERT_EQ(APIClearBitmap(s_, 0), 0);
       ASSERT_EQ(APIInclTable(s_, 1), 0);
       const bool excluded = round == 1 || round == 5;
       std::vector<bool> hit;
       for (uint32_t t = 0; t < 3; ++t) {
         for (uint32_t k = 0; k < kTables[t]; ++k) {
-          const bool on = rng() % 1000 < per_mille;
+          const bool on = in_stretch.empty() ? rng() % 1000 < per_mille : in_stretch[hit.size()];
           if (on) {
             ASSERT_EQ(APISetBit(s_, 0, static_cast<int32_t>(t), static_cast<int32_t>(k)), 0);
           }
@@ -253,6 +267,62 @@ TEST_F(RandomSortTest, MatchesAPlainWalkOfTheRun) {
     }
     EXPECT_NE(ref.base->sort_view.data(), nullptr);
     ref = SessionRef();
+  }
+}
+
+TEST_F(RandomSortTest, NoHitsListNothing) {
+  Build(4);
+  ASSERT_EQ(APIFillBitmap(s_, 0), 0);
+  ASSERT_EQ(APISort(s_), 0);
+  ASSERT_EQ(APIClearBitmap(s_, 0), 0);
+  ASSERT_EQ(APISort(s_), 0);
+  EXPECT_EQ(APIHitCount(s_), 0);
+  EXPECT_EQ(APIBitmapentryFromListentry(s_, 0), ERROR_BadBit);
+}
+
+// The walk over raw entries against a plain one, over random pieces of runs with
+// damage a plain walk passes over or keeps: records at or past the bitmap's end, with
+// and without the hollow mark, and records listed twice. Pieces of every length around
+// the eight-entry steps and the distance the walk reads ahead.
+TEST(FilterSortEntries, MatchesAPlainWalk) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 400; ++round) {
+    SCOPED_TRACE(round);
+    const uint32_t nbits = 8 * (1 + rng() % 600);
+    const size_t count = round < 300 ? static_cast<size_t>(round) : rng() % 5000;
+    const uint32_t per_mille = std::vector<uint32_t>{0, 3, 150, 500, 1000}[rng() % 5];
+    std::vector<uint8_t> hits(nbits / 8);
+    for (uint32_t r = 0; r < nbits; ++r) {
+      if (rng() % 1000 < per_mille) hits[r >> 3] |= static_cast<uint8_t>(0x80u >> (r & 7));
+    }
+    std::vector<uint8_t> run(count * format::kSortEntryBytes);
+    for (size_t i = 0; i < count; ++i) {
+      uint32_t word = static_cast<uint32_t>(rng() % (nbits + nbits / 8 + 1));
+      if (rng() % 8 == 0) word |= format::kHollowMark;
+      if (rng() % 64 == 0) word = static_cast<uint32_t>(rng());
+      format::EncodeFixed32(&run[i * format::kSortEntryBytes], word);
+      format::EncodeFixed32(&run[i * format::kSortEntryBytes + 4], static_cast<uint32_t>(rng()));
+    }
+    for (bool backwards : {false, true}) {
+      std::vector<uint8_t> plain, plain_hollow;
+      for (size_t j = 0; j < count; ++j) {
+        const uint8_t* e = &run[(backwards ? count - 1 - j : j) * format::kSortEntryBytes];
+        const uint32_t r = format::DecodeFixed32(e) & format::kSortRecordMask;
+        if (r >= nbits || !(hits[r >> 3] & (0x80u >> (r & 7)))) continue;
+        auto& to = (format::DecodeFixed32(e) & format::kHollowMark) ? plain_hollow : plain;
+        uint8_t entry[format::kSortEntryBytes];
+        format::EncodeFixed32(entry, r);
+        std::memcpy(entry + 4, e + 4, 4);
+        to.insert(to.end(), entry, entry + sizeof entry);
+      }
+      std::vector<uint8_t> out(count * format::kSortEntryBytes + 1, 0xEE), hollow;
+      const size_t n = FilterSortEntries(run.data(), count, backwards, hits.data(), nbits,
+                                         out.data(), hollow);
+      ASSERT_EQ(n * format::kSortEntryBytes, plain.size()) << (backwards ? "backwards" : "");
+      EXPECT_TRUE(std::equal(plain.begin(), plain.end(), out.begin()));
+      EXPECT_EQ(hollow, plain_hollow);
+      EXPECT_EQ(out.back(), 0xEE);  // nothing past count entries
+    }
   }
 }
 
