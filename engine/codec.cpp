@@ -1,6 +1,7 @@
 #include "codec.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -48,9 +49,14 @@ inline uint64_t Peek64(const uint8_t* src, size_t size, uint64_t p) {
 // primary lookup (kPrimaryBits) always finds valid bits.
 constexpr uint32_t kRefillAfter = 57 - CHuffmanFilter::kPrimaryBits - CHuffmanFilter::kSecondaryBits;
 
-// Output is gathered in chunks of up to this many bytes before it goes to the
-// destination.
-constexpr int64_t kOutputChunk = 2048;
+// Fast lookups per window: their bits, or those before the last and the bits one
+// symbol decoded on its own needs from the window, fit the 57 valid bits of one load.
+constexpr int kGroup = 4;
+static_assert(kGroup * CHuffmanFilter::kFastBits <= 57);
+static_assert((kGroup - 1) * CHuffmanFilter::kFastBits + CHuffmanFilter::kPrimaryBits +
+                  CHuffmanFilter::kSecondaryBits <= 57);
+static_assert(std::endian::native == std::endian::little, "fast entries are read as words");
+// Phrase texts are copied in steps of this many bytes where the room allows.
 constexpr int64_t kCopyStep = 16;
 
 constexpr uint64_t kCodeLengthMask = 0xFF;
@@ -127,6 +133,7 @@ void CHuffmanFilter::BuildTables() {
     }
   }
   BuildSecondaryTables();
+  BuildFastTable();
 
   // Long codes: symbols grouped by length, in symbol order within a length, so that the
   // canonical numbering gives each one's place.
@@ -176,6 +183,40 @@ void CHuffmanFilter::BuildSecondaryTables() {
   }
 }
 
+void CHuffmanFilter::BuildFastTable() {
+  // The symbol whose code starts each kFastBits-bit prefix, where that code fits it.
+  constexpr uint32_t kSize = uint32_t{1} << kFastBits;
+  std::vector<int32_t> starts(kSize, -1);
+  for (int32_t s = 0; s < symbol_count_; ++s) {
+    const int32_t len = lengths_[s];
+    if (len > kFastBits) continue;
+    const uint64_t first = codes_[s] << (kFastBits - len);
+    std::fill_n(starts.begin() + static_cast<ptrdiff_t>(first), size_t{1} << (kFastBits - len), s);
+  }
+  fast_.assign(kSize, 0);
+  for (uint32_t prefix = 0; prefix < kSize; ++prefix) {
+    uint8_t entry[8] = {};
+    uint32_t bits = 0;
+    int64_t length = 0;
+    // Whole codes from the prefix's start on: the bits after `bits` start the next code,
+    // which counts when the prefix holds all of it and its text still fits.
+    while (bits < kFastBits) {
+      const int32_t s = starts[(prefix << bits) & (kSize - 1)];
+      if (s < 0) break;
+      const uint64_t e = symbol_entries_[s];
+      const uint32_t code_length = static_cast<uint32_t>(e & kCodeLengthMask);
+      const int64_t n = TextLength(e);
+      if (bits + code_length > kFastBits || length + n > kFastText) break;
+      std::memcpy(entry + length, text_.data() + TextAt(e), static_cast<size_t>(n));
+      bits += code_length;
+      length += n;
+    }
+    entry[6] = static_cast<uint8_t>(bits);
+    entry[7] = static_cast<uint8_t>(length);
+    if (bits != 0) std::memcpy(&fast_[prefix], entry, 8);
+  }
+}
+
 bool CHuffmanFilter::DecodeLong(uint64_t v, int32_t& symbol, int32_t& length) const {
   for (int32_t len = kPrimaryBits + 1; len <= max_length_; ++len) {
     const LengthRange& r = ranges_[len];
@@ -191,9 +232,8 @@ bool CHuffmanFilter::DecodeLong(uint64_t v, int32_t& symbol, int32_t& length) co
 
 bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t source_bytes,
                             int32_t& capacity, uint8_t* destination) {
-  int64_t remaining = input_bits;
   if (!built_) {
-    if (remaining > 0 && capacity > 0) {
+    if (input_bits > 0 && capacity > 0) {
       // Never built (or the build failed): no code to recognise.
       SetStatus(kHuffmanBadPrefix, HuffmanStatusText(kHuffmanBadPrefix, 0));
       return false;
@@ -205,70 +245,109 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
   // A built code is complete: every bit string starts with a code, so decoding runs
   // until the input bits are spent or a symbol's output does not fit the room. Output
   // whole bytes only; a part byte of room holds nothing.
-  const int64_t room = capacity > 0 ? capacity / 8 : 0;
+  const int64_t input = input_bits;
+  uint8_t* out = destination;
+  uint8_t* const end = destination + (capacity > 0 ? capacity / 8 : 0);
+  const uint64_t* fast = fast_.data();
   const uint64_t* primary = primary_.data();
   const uint64_t* secondary = secondary_.data();
   const char* text = text_.data();
-  // Symbols are copied 2 x kCopyStep bytes at a time into a chunk, so that no copy
-  // writes into the destination past the output; the chunk holds up to chunk_limit
-  // bytes, the room left or kOutputChunk, whichever is less.
-  uint8_t chunk[kOutputChunk + 2 * kCopyStep];
-  int64_t in_chunk = 0;
-  int64_t written = 0;
-  int64_t chunk_limit = std::min(room, kOutputChunk);
-  // The window holds the bits from bit position p on; `used` of them are decoded.
-  uint64_t p = 0;
-  uint64_t window = Peek57(source, source_bytes, 0);
-  uint32_t used = 0;
-  while (remaining > 0) {
-    if (used > kRefillAfter) {
-      p += used;
-      window = Peek57(source, source_bytes, p);
-      used = 0;
+  // Writes the text of the symbol entry e if it fits the room (which ends the decode
+  // when it does not), in 16-byte steps where the room allows.
+  auto put = [&](uint64_t e) {
+    const int64_t n = TextLength(e);
+    if (n > end - out) return false;
+    const char* from = text + TextAt(e);
+    if (n <= 2 * kCopyStep && end - out >= 2 * kCopyStep) {
+      std::memcpy(out, from, kCopyStep);
+      std::memcpy(out + kCopyStep, from + kCopyStep, kCopyStep);
+    } else {
+      std::memcpy(out, from, static_cast<size_t>(n));
     }
-    uint64_t e = primary[(window << used) >> (64 - kPrimaryBits)];
-    if ((e & kCodeLengthMask) == 0) {
-      const uint32_t bits = static_cast<uint32_t>((e >> 8) & 0xFF);
-      e = secondary[(e >> 32) + ((window << (used + kPrimaryBits)) >> (64 - bits))];
-      if (e == 0) {
-        // Longer than both tables: decode from the code ranges, then reload the window.
-        p += used;
-        int32_t s = 0;
-        int32_t len = 0;
-        DecodeLong(Peek64(source, source_bytes, p), s, len);  // always found: the code is complete
-        e = symbol_entries_[s];
-        p += static_cast<uint64_t>(len);
-        window = Peek57(source, source_bytes, p);
-        used = 0 - static_cast<uint32_t>(len);  // the add below makes it 0
+    out += n;
+    return true;
+  };
+  // Bits decoded so far.
+  uint64_t p = 0;
+
+  // Groups of kGroup fast lookups from one window, while a window is one load and holds
+  // the group's bits, every lookup has at least kFastBits input bits left (so every
+  // symbol of an entry starts before the input ends) and, checked per lookup, an
+  // entry's 8-byte store fits the room (so all its texts fit). A symbol the fast table
+  // does not hold is decoded on its own, then the next group starts after it.
+  if (end - out >= 8) {
+    uint8_t* const store_end = end - 8;
+    while (static_cast<int64_t>(p) + kGroup * kFastBits <= input && (p >> 3) + 8 <= source_bytes) {
+      uint64_t w;
+      std::memcpy(&w, source + (p >> 3), 8);
+      uint64_t window = __builtin_bswap64(w) << (p & 7);
+      for (int k = 0; k < kGroup; ++k) {
+        if (out > store_end) goto rest;
+        const uint64_t f = fast[window >> (64 - kFastBits)];
+        const uint32_t bits = static_cast<uint32_t>(f >> 48) & 0xFF;
+        if (bits == 0) goto one;
+        std::memcpy(out, &f, 8);
+        out += f >> 56;
+        window <<= bits;
+        p += bits;
+      }
+      continue;
+    one:
+      // One symbol through the primary table; the window holds enough valid bits for
+      // both tables.
+      {
+        uint64_t e = primary[window >> (64 - kPrimaryBits)];
+        if ((e & kCodeLengthMask) == 0) {
+          const uint32_t bits = static_cast<uint32_t>((e >> 8) & 0xFF);
+          e = secondary[(e >> 32) + ((window << kPrimaryBits) >> (64 - bits))];
+          if (e == 0) {
+            // Longer than both tables: decode from the code ranges.
+            int32_t s = 0;
+            int32_t len = 0;
+            DecodeLong(Peek64(source, source_bytes, p), s, len);  // always found: the code is complete
+            e = symbol_entries_[s];
+          }
+        }
+        p += e & kCodeLengthMask;
+        if (!put(e)) goto done;
       }
     }
-    used += static_cast<uint32_t>(e & kCodeLengthMask);
-    remaining -= static_cast<int64_t>(e & kCodeLengthMask);
-    const int64_t n = TextLength(e);
-    const char* from = text + TextAt(e);
-    if (in_chunk + n > chunk_limit) {
-      // The chunk is full or the room is used up: empty the chunk, then the symbol goes
-      // straight to the destination if it fits at all.
-      std::memcpy(destination + written, chunk, static_cast<size_t>(in_chunk));
-      written += in_chunk;
-      in_chunk = 0;
-      if (n > room - written) break;
-      std::memcpy(destination + written, from, static_cast<size_t>(n));
-      written += n;
-      chunk_limit = std::min(room - written, kOutputChunk);
-      continue;
-    }
-    uint8_t* to = chunk + in_chunk;
-    std::memcpy(to, from, kCopyStep);
-    std::memcpy(to + kCopyStep, from + kCopyStep, kCopyStep);
-    if (n > 2 * kCopyStep) {
-      std::memcpy(to + 2 * kCopyStep, from + 2 * kCopyStep, static_cast<size_t>(n - 2 * kCopyStep));
-    }
-    in_chunk += n;
   }
-  std::memcpy(destination + written, chunk, static_cast<size_t>(in_chunk));
-  written += in_chunk;
-  capacity = static_cast<int32_t>(8 * written);
+
+rest:
+  // The rest, one symbol at a time with every bound checked.
+  {
+    int64_t remaining = input - static_cast<int64_t>(p);
+    uint64_t window = Peek57(source, source_bytes, p);
+    uint32_t used = 0;
+    while (remaining > 0) {
+      if (used > kRefillAfter) {
+        p += used;
+        window = Peek57(source, source_bytes, p);
+        used = 0;
+      }
+      uint64_t e = primary[(window << used) >> (64 - kPrimaryBits)];
+      if ((e & kCodeLengthMask) == 0) {
+        const uint32_t bits = static_cast<uint32_t>((e >> 8) & 0xFF);
+        e = secondary[(e >> 32) + ((window << (used + kPrimaryBits)) >> (64 - bits))];
+        if (e == 0) {
+          p += used;
+          int32_t s = 0;
+          int32_t len = 0;
+          DecodeLong(Peek64(source, source_bytes, p), s, len);
+          e = symbol_entries_[s];
+          p += static_cast<uint64_t>(len);
+          window = Peek57(source, source_bytes, p);
+          used = 0 - static_cast<uint32_t>(len);  // the add below makes it 0
+        }
+      }
+      used += static_cast<uint32_t>(e & kCodeLengthMask);
+      remaining -= static_cast<int64_t>(e & kCodeLengthMask);
+      if (!put(e)) break;
+    }
+  }
+done:
+  capacity = static_cast<int32_t>(8 * (out - destination));
   // Assigned in place: the text's buffer is reused from decode to decode.
   status_ = 0;
   status_text_ = "CHuffmanFilter.decode... Ok";
@@ -280,6 +359,7 @@ bool CHuffmanFilter::destroyDecoder() {
   lengths_.clear();
   symbol_entries_.clear();
   primary_.clear();
+  fast_.clear();
   secondary_.clear();
   ranges_.clear();
   long_symbols_.clear();

@@ -26,6 +26,8 @@ class CHuffmanFilter {
   // text of symbol 256 + k; both arrays are borrowed and must outlive the decoder.
   bool createDecoder(int32_t symbol_count, const std::string* phrases, const int32_t* weights);
 
+  // Writes whole 8-byte words while the room allows, so bytes of the room past the
+  // output may be overwritten; nothing past the room is.
   bool decode(int32_t input_bits, const uint8_t* source, size_t source_bytes, int32_t& capacity,
               uint8_t* destination);
 
@@ -45,6 +47,10 @@ class CHuffmanFilter {
   // lengths' code ranges.
   static constexpr int kPrimaryBits = 11;
   static constexpr int kSecondaryBits = 8;
+  // Codes up to kFastBits long with texts up to kFastText bytes decode through the fast
+  // table, several at a time.
+  static constexpr int kFastBits = 12;
+  static constexpr int kFastText = 6;
 
  private:
   void SetStatus(int32_t code, std::string text);
@@ -53,6 +59,7 @@ class CHuffmanFilter {
   // kPrimaryBits; false when no code matches.
   bool DecodeLong(uint64_t v, int32_t& symbol, int32_t& length) const;
   void BuildSecondaryTables();
+  void BuildFastTable();
 
   int32_t status_ = 0;
   std::string status_text_;
@@ -65,14 +72,21 @@ class CHuffmanFilter {
   bool built_ = false;
 
   // A symbol's entry: code length in bits 0-7, output length in bits 8-31, where the
-  // output starts in text_ in bits 32-63 (symbol_entries_). The primary table has one
-  // entry per kPrimaryBits-bit prefix: the symbol entry of the code the prefix starts,
-  // or, for a prefix of longer codes, 0 in bits 0-7, the secondary table's index bits
-  // in bits 8-15 and its start in secondary_ in bits 32-63. A secondary table holds the
-  // symbol entries of the codes its bits complete, and 0 where the code is longer.
+  // output starts in text_ in bits 32-63 (symbol_entries_). The primary entry of a
+  // kPrimaryBits-bit prefix is the symbol entry of the code the prefix starts, or, for
+  // a prefix of longer codes, 0 in bits 0-7, the secondary table's index bits in bits
+  // 8-15 and its start in secondary_ in bits 32-63. A secondary table holds the symbol
+  // entries of the codes its bits complete, and 0 where the code is longer.
   std::vector<uint64_t> symbol_entries_;
-  std::vector<uint64_t> primary_;
   std::vector<uint64_t> secondary_;
+  std::vector<uint64_t> primary_;
+  // The fast table, one entry per kFastBits-bit prefix: every whole code the prefix
+  // holds, from its start and in order, as long as their texts fit kFastText bytes
+  // together, so one lookup yields several short symbols. The texts lie end to end in
+  // bytes 0-5 (in memory order), the code bits of all the symbols in byte 6 and their
+  // text bytes in byte 7. An entry whose byte 6 is 0 holds no symbol: the prefix starts
+  // a code longer than kFastBits or a longer text, decoded through primary_.
+  std::vector<uint64_t> fast_;
   // Codes longer than kPrimaryBits, per length L: the first (smallest) code value, how
   // many codes have that length and where their symbols start in long_symbols_.
   struct LengthRange {
