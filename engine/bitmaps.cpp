@@ -118,17 +118,36 @@ void ClearBitRange(uint8_t* bits, uint32_t first, uint32_t end) {
 }
 
 void BlockSet::Reset(size_t bitmap_bytes) {
-  flags_.assign(BlocksFor(bitmap_bytes), 0);
+  const uint32_t blocks = BlocksFor(bitmap_bytes);
+  flags_.assign(blocks, 0);
+  groups_.assign((blocks + (1u << kGroupShift) - 1) >> kGroupShift, 0);
   all_ = true;
 }
 
 void BlockSet::MarkNone() {
-  std::fill(flags_.begin(), flags_.end(), 0);
+  // Only the groups that may hold set block bytes need clearing.
+  const uint32_t n = blocks();
+  const size_t groups = groups_.size();
+  for (size_t group = 0; group < groups; ++group) {
+    if (group + 8 <= groups && (group & 7) == 0) {
+      uint64_t w;
+      std::memcpy(&w, groups_.data() + group, 8);
+      if (w == 0) {
+        group += 7;
+        continue;
+      }
+    }
+    if (groups_[group] == 0) continue;
+    const uint32_t first = static_cast<uint32_t>(group) << kGroupShift;
+    std::memset(flags_.data() + first, 0, std::min(first + (1u << kGroupShift), n) - first);
+    groups_[group] = 0;
+  }
   all_ = false;
 }
 
 void BlockSet::Expand() {
   std::fill(flags_.begin(), flags_.end(), 1);
+  std::fill(groups_.begin(), groups_.end(), 1);
   all_ = false;
 }
 
@@ -315,7 +334,7 @@ int32_t BitmapState::TableOfHit(int32_t h) const {
 
 void BitmapState::BuildRank() {
   rank_.resize(size_t{BlocksFor(current.size())} + 1);
-  const uint8_t* flags = current_blocks.all() ? nullptr : current_blocks.flags();
+  const uint8_t* flags = current_blocks.all() ? nullptr : current_blocks.block_flags();
   CumulativeBlockCounts(current.data(), current.size(), flags, rank_.data());
 }
 

@@ -7,6 +7,7 @@
 // the padding bits after the last record belong to no table and are never counted.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -47,22 +48,42 @@ inline uint32_t BlocksFor(size_t bytes) {
 // The blocks of a bitmap that may hold set bits: every block outside the set is all
 // zero. The set may name more blocks than hold bits, never fewer; "all" is always
 // true, and is what a bitmap changed in an unknown way must be marked with. One byte
-// per block, so that marking is a plain store in the loops that set bits.
+// per block, so that marking is a plain store in the loops that set bits, and one byte
+// per group of 64 blocks that says whether any of its block bytes may be set, so that
+// walking or clearing the set of a small result costs the groups it touches, not a
+// pass over every block of a large base.
+inline constexpr uint32_t kGroupShift = 6;  // block >> kGroupShift = group
+
 class BlockSet {
  public:
+  // Where the loops that set bits record the blocks (and their groups) they reach.
+  struct Marks {
+    uint8_t* blocks;
+    uint8_t* groups;
+    void Mark(uint32_t block) const {
+      blocks[block] = 1;
+      groups[block >> kGroupShift] = 1;
+    }
+  };
+
   // Sized for a bitmap of that many bytes, every block marked.
   void Reset(size_t bitmap_bytes);
   void MarkAll() { all_ = true; }
   // The bitmap is all zero.
   void MarkNone();
-  void Mark(uint32_t block) { flags_[block] = 1; }
+  void Mark(uint32_t block) { Marks{flags_.data(), groups_.data()}.Mark(block); }
+  // The group's byte stays: it may name more blocks than hold bits.
   void Unmark(uint32_t block) { flags_[block] = 0; }
   bool all() const { return all_; }
   bool marked(uint32_t block) const { return all_ || flags_[block] != 0; }
   uint32_t blocks() const { return static_cast<uint32_t>(flags_.size()); }
-  // The flags to store 1 into for each block that receives bits; null while every block
+  // The block flags; every block byte that is set lies in a group whose byte is set.
+  const uint8_t* block_flags() const { return flags_.data(); }
+  // Where to store 1 for each block that receives bits; empty (null) while every block
   // counts as marked (nothing to record then).
-  uint8_t* flags() { return all_ ? nullptr : flags_.data(); }
+  Marks marks() {
+    return all_ ? Marks{nullptr, nullptr} : Marks{flags_.data(), groups_.data()};
+  }
 
   // Calls f(block) for every marked block in ascending order.
   template <class F>
@@ -73,17 +94,32 @@ class BlockSet {
       return;
     }
     const uint8_t* p = flags_.data();
-    uint32_t b = 0;
-    for (; b + 8 <= n; b += 8) {
-      uint64_t w;
-      std::memcpy(&w, p + b, 8);
-      if (w == 0) continue;
-      for (uint32_t k = 0; k < 8; ++k) {
-        if (p[b + k] != 0) f(b + k);
+    const uint8_t* g = groups_.data();
+    const uint32_t groups = static_cast<uint32_t>(groups_.size());
+    for (uint32_t group = 0; group < groups; ++group) {
+      if (group + 8 <= groups && (group & 7) == 0) {
+        uint64_t w;
+        std::memcpy(&w, g + group, 8);
+        if (w == 0) {
+          group += 7;
+          continue;
+        }
       }
-    }
-    for (; b < n; ++b) {
-      if (p[b] != 0) f(b);
+      if (g[group] == 0) continue;
+      const uint32_t first = group << kGroupShift;
+      const uint32_t end = std::min(first + (1u << kGroupShift), n);
+      uint32_t b = first;
+      for (; b + 8 <= end; b += 8) {
+        uint64_t w;
+        std::memcpy(&w, p + b, 8);
+        if (w == 0) continue;
+        for (uint32_t k = 0; k < 8; ++k) {
+          if (p[b + k] != 0) f(b + k);
+        }
+      }
+      for (; b < end; ++b) {
+        if (p[b] != 0) f(b);
+      }
     }
   }
 
@@ -93,6 +129,7 @@ class BlockSet {
 
  private:
   std::vector<uint8_t> flags_;
+  std::vector<uint8_t> groups_;
   bool all_ = true;
 };
 

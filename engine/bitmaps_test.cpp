@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
 #include "lodex32_errors.h"
+#include "postings.h"
 #include "testing/record_base_fixture.h"
 
 namespace lodex {
@@ -193,6 +195,49 @@ TEST(BitmapState, MarkedRecountCountsOnlyMarkedBlocksAndDropsEmptyOnes) {
   EXPECT_EQ(s.table_hits, (std::vector<int32_t>{0, 2}));
   EXPECT_TRUE(s.current_blocks.marked(300 * 8 >> kBlockShift));
   EXPECT_FALSE(s.current_blocks.marked(0));
+}
+
+// Searches built in place over many rounds, on bitmaps whose block sets span one
+// partial group, a few groups and many: clearing leaves no bit behind in blocks or
+// groups the walk skips, the marked recount agrees with a whole count, and the set
+// names every block that holds a bit.
+TEST(BitmapState, MarkedRoundsOverGroupsMatchWholeCounts) {
+  std::mt19937 rng(23);
+  for (uint32_t records : {900u, 300000u, 2600011u}) {
+    SCOPED_TRACE(records);
+    const uint32_t first_table = records / 3;
+    BitmapState s;
+    s.Reset({first_table, records - first_table}, (records + 7) / 8);
+    for (int round = 0; round < 40; ++round) {
+      PostingTarget target(s.current.data(), &s.current_blocks);
+      target.Clear(s.current.size());
+      ASSERT_EQ(CountBits(s.current.data(), 0, records), 0u) << "round " << round;
+      const int kind = round % 5;
+      const uint32_t n = kind == 4 ? 200000 : 1 + rng() % (kind == 0 ? 3 : 400);
+      target.Expect(n);
+      // Mostly scattered, sometimes clustered in one group's reach.
+      const uint32_t span = kind == 1 ? std::min<uint32_t>(records, 1u << 16) : records;
+      const uint32_t at = static_cast<uint32_t>(rng() % (records - span + 1));
+      for (uint32_t k = 0; k < n; ++k) target.Set(at + static_cast<uint32_t>(rng() % span));
+      if (kind == 2) target.MarkAll();  // a whole word bitmap went in
+      s.RecountMarked();
+      EXPECT_TRUE(MarksCoverBits(s)) << "round " << round;
+      EXPECT_EQ(s.table_hits[0], static_cast<int32_t>(CountBits(s.current.data(), 0, first_table)));
+      EXPECT_EQ(s.table_hits[1],
+                static_cast<int32_t>(CountBits(s.current.data(), first_table, records)));
+      std::vector<uint32_t> visited;
+      s.current_blocks.ForEach([&](uint32_t b) { visited.push_back(b); });
+      for (size_t i = 0; i < visited.size(); ++i) {
+        EXPECT_TRUE(i == 0 || visited[i - 1] < visited[i]);
+        EXPECT_TRUE(s.current_blocks.marked(visited[i]));
+      }
+      if (!s.current_blocks.all()) {
+        uint32_t marked = 0;
+        for (uint32_t b = 0; b < s.current_blocks.blocks(); ++b) marked += s.current_blocks.marked(b);
+        EXPECT_EQ(visited.size(), marked) << "round " << round;
+      }
+    }
+  }
 }
 
 TEST(BitmapState, CursorOverAStaleBitmapFailsInsteadOfRunningOff) {

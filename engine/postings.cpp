@@ -58,12 +58,13 @@ void ReadWordBitmap(PostingFile& post, const PostingShape& shape, uint64_t offse
 template <class Take>
 bool ForEachListed(PostingFile& post, const PostingShape& shape, uint64_t offset,
                    uint32_t count, Take take) {
-  uint8_t* piece = PieceBuffer();
+  uint8_t* buffer = PieceBuffer();
   uint64_t left = uint64_t{count} * format::kRecordNumberBytes;
   uint64_t pos = offset;
   while (left > 0) {
     const size_t want = static_cast<size_t>(std::min<uint64_t>(kListPieceBytes, left));
-    const size_t got = post.ReadAt(pos, piece, want);
+    size_t got = 0;
+    const uint8_t* piece = post.Read(pos, want, buffer, &got);
     const size_t whole = got - got % format::kRecordNumberBytes;
     for (size_t i = 0; i < whole; i += format::kRecordNumberBytes) {
       const uint32_t record = format::DecodeRecordNumber(piece + i);
@@ -86,13 +87,34 @@ PostingShape PostingShape::For(uint32_t total_records) {
   return shape;
 }
 
-void PostingFile::Attach(std::FILE* file, uint64_t size) {
+void PostingFile::Attach(std::FILE* file, uint64_t size, bool map) {
   std::lock_guard<std::mutex> lock(mu_);
   file_ = file;
   size_ = file ? size : 0;
+  view_ = nullptr;
+  // A view shorter than the measured size (the file shrank in between) is not used.
+  if (map && size_ > 0 && map_.Map(file_) && map_.size() >= size_) {
+    view_ = map_.data();
+  } else {
+    map_.Unmap();
+  }
+}
+
+void PostingFile::AttachBytes(const uint8_t* data, size_t size) {
+  std::lock_guard<std::mutex> lock(mu_);
+  file_ = nullptr;
+  map_.Unmap();
+  view_ = size > 0 ? data : nullptr;
+  size_ = view_ != nullptr ? size : 0;
 }
 
 size_t PostingFile::ReadAt(uint64_t pos, void* out, size_t n) {
+  if (view_ != nullptr) {
+    if (pos >= size_) return 0;
+    n = static_cast<size_t>(std::min<uint64_t>(n, size_ - pos));
+    std::memcpy(out, view_ + pos, n);
+    return n;
+  }
   std::lock_guard<std::mutex> lock(mu_);
   if (file_ == nullptr || pos >= size_) return 0;
   n = static_cast<size_t>(std::min<uint64_t>(n, size_ - pos));
@@ -110,11 +132,12 @@ void LoadPostings(PostingFile& post, const PostingShape& shape, uint64_t offset,
       ReadWordBitmap(post, shape, offset, bitmap);
       return;
     }
-    uint8_t* piece = PieceBuffer();
+    uint8_t* buffer = PieceBuffer();
     size_t done = 0;
     while (done < shape.bitmap_bytes) {
       const size_t want = std::min<size_t>(kPieceBytes, shape.bitmap_bytes - done);
-      const size_t got = post.ReadAt(offset + 1 + done, piece, want);
+      size_t got = 0;
+      const uint8_t* piece = post.Read(offset + 1 + done, want, buffer, &got);
       for (size_t i = 0; i < got; ++i) bitmap[done + i] |= piece[i];
       done += got;
       if (got < want) break;
@@ -124,9 +147,10 @@ void LoadPostings(PostingFile& post, const PostingShape& shape, uint64_t offset,
   if (replace) target.Clear(shape.bitmap_bytes);
   target.Expect(count);
   // Two loops, so that the common one (nothing to mark) tests nothing per record.
-  if (uint8_t* const flags = target.flags) {
+  if (const BlockSet::Marks flags = target.flags; flags.blocks != nullptr) {
     ForEachListed(post, shape, offset, count, [bitmap, flags](uint32_t record) {
-      PostingTarget::SetIn(bitmap, flags, record);
+      SetBitAt(bitmap, record);
+      flags.Mark(record >> kBlockShift);
       return true;
     });
     return;
@@ -143,7 +167,8 @@ void OrStretch(PostingFile& post, const PostingShape& shape, uint64_t from, uint
   target.Clear(shape.bitmap_bytes);
   to = std::min(to, post.size());
   if (to > from) target.Expect((to - from) / format::kRecordNumberBytes);
-  uint8_t* piece = PieceBuffer();
+  uint8_t* buffer = PieceBuffer();
+  const uint8_t* piece = buffer;
   uint64_t base = from;  // file position of piece[0]
   size_t length = 0;     // bytes in piece
   size_t i = 0;          // next item within piece
@@ -156,17 +181,21 @@ void OrStretch(PostingFile& post, const PostingShape& shape, uint64_t from, uint
       // No further than the last item that starts before `to` can reach: a short
       // stretch (a narrow range) reads its few bytes, not a whole piece.
       const uint64_t reach = to - base + format::kRecordNumberBytes - 1;
-      length = post.ReadAt(base, piece, static_cast<size_t>(std::min<uint64_t>(kPieceBytes, reach)));
+      piece = post.Read(base, static_cast<size_t>(std::min<uint64_t>(kPieceBytes, reach)), buffer,
+                        &length);
       if (length == 0) break;
       if (length < format::kRecordNumberBytes && piece[0] < format::kBitmapMarker) break;
     }
     // The run of 3-byte numbers that lies wholly in this piece and starts before `to`.
     const size_t stop = static_cast<size_t>(std::min<uint64_t>(length, to - base));
     const size_t whole = length - format::kRecordNumberBytes;
-    if (uint8_t* const flags = target.flags) {
+    if (const BlockSet::Marks flags = target.flags; flags.blocks != nullptr) {
       while (i < stop && i <= whole && piece[i] < format::kBitmapMarker) {
         const uint32_t record = format::DecodeRecordNumber(piece + i);
-        if (record < shape.total_records) PostingTarget::SetIn(bitmap, flags, record);
+        if (record < shape.total_records) {
+          SetBitAt(bitmap, record);
+          flags.Mark(record >> kBlockShift);
+        }
         i += format::kRecordNumberBytes;
       }
     } else {
@@ -180,11 +209,12 @@ void OrStretch(PostingFile& post, const PostingShape& shape, uint64_t from, uint
     // A marker: OR the bitmap after it straight from the file.
     target.MarkAll();
     const uint64_t at = base + i + 1;
-    uint8_t* spare = SpareBuffer();
+    uint8_t* spare_buffer = SpareBuffer();
     size_t done = 0;
     while (done < shape.bitmap_bytes) {
       const size_t want = std::min<size_t>(kPieceBytes, shape.bitmap_bytes - done);
-      const size_t got = post.ReadAt(at + done, spare, want);
+      size_t got = 0;
+      const uint8_t* spare = post.Read(at + done, want, spare_buffer, &got);
       for (size_t k = 0; k < got; ++k) bitmap[done + k] |= spare[k];
       done += got;
       if (got < want) break;

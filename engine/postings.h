@@ -3,6 +3,7 @@
 // format/post.h.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <mutex>
 
 #include "bitmaps.h"
+#include "platform.h"
 
 namespace lodex {
 
@@ -28,18 +30,36 @@ struct PostingShape {
   }
 };
 
-// post.dat, shared by the sessions of a base. Each ReadAt is one locked step.
+// post.dat, shared by the sessions of a base: read through a mapped view of the file
+// when the system gives one (without a lock), otherwise by locked stream reads. No read
+// reaches past the size given to Attach.
 class PostingFile {
  public:
-  void Attach(std::FILE* file, uint64_t size);
+  // Takes the file (not owned) of that size and, with map, maps it.
+  void Attach(std::FILE* file, uint64_t size, bool map = true);
+  // Reads these bytes (not owned; they must outlive the file) instead of a file.
+  void AttachBytes(const uint8_t* data, size_t size);
   uint64_t size() const { return size_; }
+  bool mapped() const { return view_ != nullptr; }
   // Copies up to n bytes from pos; fewer past the end of the file.
   size_t ReadAt(uint64_t pos, void* out, size_t n);
+  // Up to n bytes from pos, fewer past the end (*got says how many): straight from the
+  // mapped view, or else read into buffer (n bytes) and answered from there.
+  const uint8_t* Read(uint64_t pos, size_t n, uint8_t* buffer, size_t* got) {
+    if (view_ == nullptr) {
+      *got = ReadAt(pos, buffer, n);
+      return buffer;
+    }
+    *got = pos < size_ ? static_cast<size_t>(std::min<uint64_t>(n, size_ - pos)) : 0;
+    return view_ + (pos < size_ ? pos : 0);
+  }
 
  private:
   std::mutex mu_;
   std::FILE* file_ = nullptr;
   uint64_t size_ = 0;
+  const uint8_t* view_ = nullptr;  // the whole file when it is read from memory
+  MappedFile map_;
 };
 
 // A bitmap that receives postings (shape.bitmap_bytes bytes). With marks, it is cleared
@@ -52,13 +72,13 @@ struct PostingTarget {
   }
 
   // Takes the marks' state afresh: another copy of this target may have cleared them.
-  void Refresh() { flags = marks != nullptr ? marks->flags() : nullptr; }
+  void Refresh() { flags = marks != nullptr ? marks->marks() : BlockSet::Marks{nullptr, nullptr}; }
 
   // Zeroes the bitmap and starts marking the blocks that receive bits.
   void Clear(size_t bytes) {
     if (marks != nullptr) {
       ClearMarked(bits, bytes, *marks);
-      flags = marks->flags();
+      flags = marks->marks();
     } else if (bytes > 0) {
       std::memset(bits, 0, bytes);
     }
@@ -70,19 +90,19 @@ struct PostingTarget {
   }
   void Set(uint32_t record) { SetIn(bits, flags, record); }
   // The same for loops that keep bits and flags in locals.
-  static void SetIn(uint8_t* bits, uint8_t* flags, uint32_t record) {
+  static void SetIn(uint8_t* bits, const BlockSet::Marks& flags, uint32_t record) {
     SetBitAt(bits, record);
-    if (flags != nullptr) flags[record >> kBlockShift] = 1;
+    if (flags.blocks != nullptr) flags.Mark(record >> kBlockShift);
   }
   // Bits may have gone anywhere (a whole word bitmap was ORed in, or is expected).
   void MarkAll() {
     if (marks != nullptr) marks->MarkAll();
-    flags = nullptr;
+    flags = BlockSet::Marks{nullptr, nullptr};
   }
 
   uint8_t* bits;
   BlockSet* marks;
-  uint8_t* flags = nullptr;  // marks' flags while they are being recorded
+  BlockSet::Marks flags{nullptr, nullptr};  // marks' flags while they are recorded
 };
 
 // Puts one word's postings into bitmap (shape.bitmap_bytes bytes). With replace the

@@ -8,10 +8,12 @@
 
 namespace lodex {
 
-void WindowedReader::Attach(std::FILE* file) {
+void WindowedReader::Attach(std::FILE* file, bool map) {
   std::lock_guard<std::mutex> lock(mu_);
   file_ = file;
   size_ = 0;
+  view_ = nullptr;
+  map_.Unmap();
   first_ = last_ = -1;
   stream_pos_ = -1;
   if (file_ != nullptr && std::fseek(file_, 0, SEEK_END) == 0) {
@@ -20,6 +22,22 @@ void WindowedReader::Attach(std::FILE* file) {
     std::fseek(file_, 0, SEEK_SET);
     stream_pos_ = 0;
   }
+  // A view shorter than the measured size (the file shrank in between) is not used.
+  if (map && size_ > 0 && map_.Map(file_) && map_.size() >= size_) {
+    view_ = map_.data();
+  } else {
+    map_.Unmap();
+  }
+}
+
+void WindowedReader::AttachBytes(const uint8_t* data, size_t size) {
+  std::lock_guard<std::mutex> lock(mu_);
+  file_ = nullptr;
+  map_.Unmap();
+  first_ = last_ = -1;
+  stream_pos_ = -1;
+  view_ = size > 0 ? data : nullptr;
+  size_ = view_ != nullptr ? size : 0;
 }
 
 bool WindowedReader::Refill(uint64_t pos) {
@@ -39,7 +57,7 @@ bool WindowedReader::Refill(uint64_t pos) {
   return true;
 }
 
-size_t WindowedReader::ReadAt(uint64_t pos, void* out, size_t n) {
+size_t WindowedReader::ReadWindowed(uint64_t pos, void* out, size_t n) {
   std::lock_guard<std::mutex> lock(mu_);
   if (file_ == nullptr || pos >= size_) return 0;
   n = static_cast<size_t>(std::min<uint64_t>(n, size_ - pos));

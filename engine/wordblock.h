@@ -3,38 +3,56 @@
 // format/index2.h.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <string_view>
 
 #include "format/index2.h"
+#include "platform.h"
 
 namespace lodex {
 
-// index2.dat seen through one 4096-byte window. The window is refilled only when a read
+// index2.dat, read through a mapped view of the file when the system gives one, and
+// otherwise seen through one 4096-byte window. The window is refilled only when a read
 // leaves it, so walking a block entry by entry, and on into the next block, costs one
-// file read per 4 KiB. Shared by every session of a base; each ReadAt is one locked
-// step, so readers never see each other's half-moved position.
+// file read per 4 KiB. Shared by every session of a base: a mapped read copies from the
+// view without a lock; a windowed ReadAt is one locked step, so readers never see each
+// other's half-moved position. Either way a read never reaches past the size measured
+// when the file was attached.
 class WindowedReader {
  public:
   static constexpr size_t kWindowBytes = 4096;
 
-  // Takes the file (not owned) and measures its size once.
-  void Attach(std::FILE* file);
+  // Takes the file (not owned), measures its size once and, with map, maps it.
+  void Attach(std::FILE* file, bool map = true);
+  // Reads these bytes (not owned; they must outlive the reader) instead of a file.
+  void AttachBytes(const uint8_t* data, size_t size);
   uint64_t size() const { return size_; }
+  bool mapped() const { return view_ != nullptr; }
 
   // Copies up to n bytes starting at pos; fewer (possibly 0) past the end of the file.
-  size_t ReadAt(uint64_t pos, void* out, size_t n);
+  size_t ReadAt(uint64_t pos, void* out, size_t n) {
+    if (view_ == nullptr) return ReadWindowed(pos, out, n);
+    if (pos >= size_) return 0;
+    n = static_cast<size_t>(std::min<uint64_t>(n, size_ - pos));
+    std::memcpy(out, view_ + pos, n);
+    return n;
+  }
 
  private:
+  size_t ReadWindowed(uint64_t pos, void* out, size_t n);
   bool Refill(uint64_t pos);
 
   std::mutex mu_;
   std::FILE* file_ = nullptr;
   uint64_t size_ = 0;
+  const uint8_t* view_ = nullptr;  // the whole file when it is read from memory
+  MappedFile map_;
   std::array<uint8_t, kWindowBytes> window_{};
   int64_t first_ = -1;       // file position of the window's first byte, -1 when empty
   int64_t last_ = -1;        // and of its last byte

@@ -22,14 +22,20 @@ void KeyOf(const FieldWords& field, std::string_view text, std::string* key) {
 
 bool WordIndex::Load(std::string_view directory, const std::vector<uint32_t>& field_starts,
                      std::vector<KeyFormFn> key_forms, std::FILE* index2, std::FILE* post_file,
-                     uint64_t post_size, uint32_t total_records) {
+                     uint64_t post_size, uint32_t total_records, bool map) {
+  words.Attach(index2, map);
+  post.Attach(post_file, post_size, map);
+  return LoadDirectory(directory, field_starts, std::move(key_forms), total_records);
+}
+
+bool WordIndex::LoadDirectory(std::string_view directory,
+                              const std::vector<uint32_t>& field_starts,
+                              std::vector<KeyFormFn> key_forms, uint32_t total_records) {
   std::vector<uint32_t> word_refs;  // where each entry's word begins in directory
   block_offsets.clear();
   key_bytes.clear();
   fields.assign(field_starts.size(), FieldWords());
   shape = PostingShape::For(total_records);
-  words.Attach(index2);
-  post.Attach(post_file, post_size);
 
   // The entries: a NUL-terminated word and a 4-byte block offset each. An entry cut
   // off by the end of the file is not taken. No entry is shorter than 5 bytes.

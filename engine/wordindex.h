@@ -53,12 +53,16 @@ struct WordIndex {
   PostingShape shape;
 
   // Takes the parts of an index. directory is index1.dat's content, read only while
-  // loading; field_starts holds each search field's start offset in it. Answers false
-  // when the directory's entries do not end exactly at its end (the index is usable all
-  // the same).
+  // loading; field_starts holds each search field's start offset in it. index2.dat and
+  // post.dat are read through mapped views when the system gives them (and map is
+  // true), otherwise through their streams. Answers false when the directory's entries
+  // do not end exactly at its end (the index is usable all the same).
   bool Load(std::string_view directory, const std::vector<uint32_t>& field_starts,
             std::vector<KeyFormFn> key_forms, std::FILE* index2, std::FILE* post_file,
-            uint64_t post_size, uint32_t total_records);
+            uint64_t post_size, uint32_t total_records, bool map = true);
+  // The same with words and post already attached (to files or to bytes in memory).
+  bool LoadDirectory(std::string_view directory, const std::vector<uint32_t>& field_starts,
+                     std::vector<KeyFormFn> key_forms, uint32_t total_records);
 
   std::string_view EntryKey(uint32_t entry) const {
     return std::string_view(key_bytes).substr(key_starts[entry], key_sizes[entry]);

@@ -66,21 +66,28 @@ inline TempFile FileWith(const std::string& bytes) {
   return file;
 }
 
+// Text-field key forms for every field of an index.
+inline std::vector<KeyFormFn> TextKeyForms(size_t fields) {
+  std::vector<KeyFormFn> keys;
+  for (size_t f = 0; f < fields; ++f) {
+    keys.push_back([](std::string_view text, std::string* key) {
+      *key = MapThrough(ComposedTable(), text);
+    });
+  }
+  return keys;
+}
+
 // The temporary index2.dat and post.dat of an index loaded into a WordIndex (which may
-// sit inside a Base), with text-field key forms for every field.
+// sit inside a Base), with text-field key forms for every field; read through mapped
+// views unless map is false.
 class IndexFiles {
  public:
-  IndexFiles(WordIndex& index, const IndexImages& images, uint32_t total_records)
+  IndexFiles(WordIndex& index, const IndexImages& images, uint32_t total_records,
+             bool map = true)
       : index2_(FileWith(images.index2)), post_(FileWith(images.post)) {
-    std::vector<KeyFormFn> keys;
-    for (size_t f = 0; f < images.field_starts.size(); ++f) {
-      keys.push_back([](std::string_view text, std::string* key) {
-        *key = MapThrough(ComposedTable(), text);
-      });
-    }
     exact_end_ = index.Load(std::string_view(images.index1.data(), images.index1.size()),
-                            images.field_starts, std::move(keys), index2_.get(), post_.get(),
-                            images.post.size(), total_records);
+                            images.field_starts, TextKeyForms(images.field_starts.size()),
+                            index2_.get(), post_.get(), images.post.size(), total_records, map);
   }
   bool exact_end() const { return exact_end_; }
 
@@ -93,8 +100,8 @@ class IndexFiles {
 // A WordIndex of its own over temporary files.
 class LoadedIndex {
  public:
-  LoadedIndex(const IndexImages& images, uint32_t total_records)
-      : files_(index, images, total_records) {}
+  LoadedIndex(const IndexImages& images, uint32_t total_records, bool map = true)
+      : files_(index, images, total_records, map) {}
   LoadedIndex(const std::vector<std::vector<IndexWord>>& fields, uint32_t total_records,
               uint32_t block_words = 4)
       : LoadedIndex(WriteIndex(fields, total_records, block_words), total_records) {}
