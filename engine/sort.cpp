@@ -113,10 +113,13 @@ class HollowEntries {
 
 // How far the walk asks for memory ahead of the entry it tests: the run 256 entries
 // (2 KiB) ahead, since the processor's own streaming stops at the page ends of the
-// mapped file, and the hit bitmap's byte of the record 64 entries ahead, since the
-// streamed run pushes a large bitmap (1 MiB at the format's limit) out of the cache.
+// mapped file, and, for a large bitmap, the hit bitmap's byte of the record 64 entries
+// ahead: the streamed run pushes a bitmap of more than kFetchBitsFrom bytes (1 MiB at
+// the format's limit) out of the cache, while a smaller one stays there and its
+// fetching would only cost time.
 constexpr size_t kRunAhead = 256;
 constexpr size_t kBitmapAhead = 64;
+constexpr uint32_t kFetchBitsFrom = 256 * 1024;
 
 inline void PrefetchRead(const void* p) {
 #if defined(__GNUC__) || defined(__clang__)
@@ -126,8 +129,8 @@ inline void PrefetchRead(const void* p) {
 #endif
 }
 
-// FilterSortEntries in one direction.
-template <bool Backwards>
+// FilterSortEntries in one direction, fetching the bitmap ahead or not.
+template <bool Backwards, bool FetchBits>
 size_t FilterEntries(const uint8_t* in, size_t count, const uint8_t* hits, uint32_t nbits,
                      uint8_t* out, std::vector<uint8_t>& hollow) {
   // Every word with the hollow mark is then at or past nbits, so one rarely taken
@@ -161,8 +164,10 @@ size_t FilterEntries(const uint8_t* in, size_t count, const uint8_t* hits, uint3
   for (; j + kRunAhead + 8 <= count; j += 8) {
     PrefetchRead(at(j + kRunAhead));
     for (size_t k = j; k < j + 8; ++k) {
-      const uint32_t ahead = format::DecodeFixed32(at(k + kBitmapAhead)) & format::kSortRecordMask;
-      PrefetchRead(hits + std::min<size_t>(ahead >> 3, last_bit_byte));
+      if (FetchBits) {
+        const uint32_t ahead = format::DecodeFixed32(at(k + kBitmapAhead)) & format::kSortRecordMask;
+        PrefetchRead(hits + std::min<size_t>(ahead >> 3, last_bit_byte));
+      }
       take(at(k));
     }
   }
@@ -174,8 +179,13 @@ size_t FilterEntries(const uint8_t* in, size_t count, const uint8_t* hits, uint3
 
 size_t FilterSortEntries(const uint8_t* in, size_t count, bool backwards, const uint8_t* hits,
                          uint32_t nbits, uint8_t* out, std::vector<uint8_t>& hollow) {
-  return backwards ? FilterEntries<true>(in, count, hits, nbits, out, hollow)
-                   : FilterEntries<false>(in, count, hits, nbits, out, hollow);
+  const bool fetch_bits = nbits / 8 > kFetchBitsFrom;
+  if (backwards) {
+    return fetch_bits ? FilterEntries<true, true>(in, count, hits, nbits, out, hollow)
+                      : FilterEntries<true, false>(in, count, hits, nbits, out, hollow);
+  }
+  return fetch_bits ? FilterEntries<false, true>(in, count, hits, nbits, out, hollow)
+                    : FilterEntries<false, false>(in, count, hits, nbits, out, hollow);
 }
 
 void SortState::Init(const Base&) {

@@ -283,12 +283,13 @@ TEST_F(RandomSortTest, NoHitsListNothing) {
 // The walk over raw entries against a plain one, over random pieces of runs with
 // damage a plain walk passes over or keeps: records at or past the bitmap's end, with
 // and without the hollow mark, and records listed twice. Pieces of every length around
-// the eight-entry steps and the distance the walk reads ahead.
+// the eight-entry steps and the distance the walk reads ahead; small bitmaps, and
+// large ones (over 256 KiB) that the walk fetches ahead.
 TEST(FilterSortEntries, MatchesAPlainWalk) {
   std::mt19937 rng(11);
-  for (int round = 0; round < 400; ++round) {
+  for (int round = 0; round < 420; ++round) {
     SCOPED_TRACE(round);
-    const uint32_t nbits = 8 * (1 + rng() % 600);
+    const uint32_t nbits = 8 * (round < 400 ? 1 + rng() % 600 : 262145 + rng() % 200);
     const size_t count = round < 300 ? static_cast<size_t>(round) : rng() % 5000;
     const uint32_t per_mille = std::vector<uint32_t>{0, 3, 150, 500, 1000}[rng() % 5];
     std::vector<uint8_t> hits(nbits / 8);
