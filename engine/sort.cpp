@@ -234,7 +234,10 @@ void SortHits(Session& s, Base& base) {
 
   // Every record stands once in a run, so the walk is over once it has met every hit:
   // a search sorted by the field it searched stops at the end of its stretch of values.
-  const uint64_t wanted = CountBits(bm.scratch.data(), 0, nbits);
+  // Padding bits past the last record (a bitmap loaded from a file may have them) are
+  // no records of any run, and are not waited for.
+  const uint32_t records = static_cast<uint32_t>(std::max<int64_t>(0, std::min<int64_t>(n, nbits)));
+  const uint64_t wanted = CountBits(bm.scratch.data(), 0, records);
   uint64_t met = 0;
 
   // The field's run, piece by piece: forwards, or from its end backwards with each

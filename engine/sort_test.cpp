@@ -69,6 +69,17 @@ TEST_F(SortTest, DescendingReversesValuesAndHollowRecords) {
   EXPECT_EQ(APISortConditions(s_, 45, 0), ERROR_BadField);
 }
 
+TEST_F(SortTest, PaddingBitsOfALoadedBitmapListNothing) {
+  // 20 records in 3 bytes: the last four bits of a loaded all-ones bitmap are padding.
+  const std::string path = temp_dir_ + "/padded.bm";
+  testing::WriteFile(path, std::string(3, '\xFF'));
+  ASSERT_EQ(APILoadBitmap(s_, path.c_str()), 0);
+  ASSERT_EQ(APISortConditions(s_, 44, 1), 0);
+  ASSERT_EQ(APISort(s_), 0);
+  EXPECT_EQ(FetchAll(s_), Names({19, 14, 9, 4, 17, 12, 7, 2, 16, 11, 6, 1, 15, 10, 5, 0,
+                                 18, 13, 8, 3}));
+}
+
 TEST_F(SortTest, CancelUncancelAndSearchOrder) {
   ASSERT_EQ(APIFillBitmap(s_, 0), 0);
   ASSERT_EQ(APISort(s_), 0);
