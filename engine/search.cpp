@@ -15,6 +15,7 @@ namespace {
 
 inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 inline bool IsWildcard(char c) { return c == '*' || c == '?'; }
+inline bool EndsValue(char c) { return IsBlank(c) || c == '*' || c == '-' || c == '?'; }
 
 // Reads a value from text at *pos: up to the end, a blank, a tab, '*', '-' or '?'. A
 // double-quoted stretch is taken without its quotes and may hold any of them; an
@@ -31,9 +32,12 @@ std::string ReadValue(std::string_view text, size_t* pos) {
       i = close == std::string_view::npos ? text.size() : close + 1;
       continue;
     }
-    if (IsBlank(c) || c == '*' || c == '-' || c == '?') break;
-    value.push_back(c);
-    ++i;
+    if (EndsValue(c)) break;
+    // A run of plain characters at once.
+    size_t end = i + 1;
+    while (end < text.size() && text[end] != '"' && !EndsValue(text[end])) ++end;
+    value.append(text.substr(i, end - i));
+    i = end;
   }
   *pos = i;
   return value;

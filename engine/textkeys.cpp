@@ -95,14 +95,26 @@ const CharTable& ComposedTable() {
 }
 
 std::string MapThrough(const CharTable& table, std::string_view text) {
-  std::string out(text.size(), '\0');
-  for (size_t i = 0; i < text.size(); ++i) {
-    out[i] = static_cast<char>(table[static_cast<uint8_t>(text[i])]);
-  }
+  std::string out;
+  MapThroughInto(table, text, &out);
   return out;
 }
 
+void MapThroughInto(const CharTable& table, std::string_view text, std::string* out) {
+  out->resize(text.size());
+  char* o = out->data();
+  for (size_t i = 0; i < text.size(); ++i) {
+    o[i] = static_cast<char>(table[static_cast<uint8_t>(text[i])]);
+  }
+}
+
 std::string NumericKey(std::string_view s, int int_digits, int frac_digits) {
+  std::string key;
+  NumericKeyInto(s, int_digits, frac_digits, &key);
+  return key;
+}
+
+void NumericKeyInto(std::string_view s, int int_digits, int frac_digits, std::string* key) {
   // Opening a base takes the key form of every block directory word: one pass, and
   // the key written in place.
   size_t sep = 0;
@@ -138,8 +150,8 @@ std::string NumericKey(std::string_view s, int int_digits, int frac_digits) {
   // long), then the point and the fraction left-aligned in its places.
   const size_t places = static_cast<size_t>(std::max(int_digits, 0));
   const size_t fraction_places = static_cast<size_t>(std::max(frac_digits, 0));
-  std::string key(1 + places + (fraction_places > 0 ? 1 + fraction_places : 0), fill);
-  char* k = key.data();
+  key->assign(1 + places + (fraction_places > 0 ? 1 + fraction_places : 0), fill);
+  char* k = key->data();
   *k++ = negative ? 'M' : 'P';
   const size_t int_n = std::min(int_part.size(), places);
   k += places - int_n;
@@ -149,7 +161,6 @@ std::string NumericKey(std::string_view s, int int_digits, int frac_digits) {
     const size_t n = std::min(frac_part.size(), fraction_places);
     for (size_t i = 0; i < n; ++i) *k++ = digit(frac_part[i]);
   }
-  return key;
 }
 
 KeyNormaliser KeyNormaliser::Text(const CharTables& tables) {
@@ -181,23 +192,29 @@ std::string KeyNormaliser::DisplayForm(std::string_view text) const {
 }
 
 std::string KeyNormaliser::KeyForm(std::string_view text) const {
+  std::string key;
+  KeyFormInto(text, &key);
+  return key;
+}
+
+void KeyNormaliser::KeyFormInto(std::string_view text, std::string* key) const {
   switch (kind_) {
     case Kind::kNumeric:
-      return NumericKey(text, int_digits_, frac_digits_);
+      return NumericKeyInto(text, int_digits_, frac_digits_, key);
     case Kind::kText:
-      return MapThrough(*tables_.composed, text);
+      return MapThroughInto(*tables_.composed, text, key);
     case Kind::kSplit:
       break;
   }
   size_t digits = 0;
   while (digits < text.size() && IsDigit(text[digits])) ++digits;
-  if (split_mode_ == 1) return MapThrough(*tables_.composed, text.substr(0, digits));
+  if (split_mode_ == 1) return MapThroughInto(*tables_.composed, text.substr(0, digits), key);
   if (split_mode_ == 2) {
     size_t rest = digits;
     while (rest < text.size() && (text[rest] == ' ' || text[rest] == '\t')) ++rest;
-    return MapThrough(*tables_.composed, text.substr(rest));
+    return MapThroughInto(*tables_.composed, text.substr(rest), key);
   }
-  return MapThrough(*tables_.composed, text);
+  MapThroughInto(*tables_.composed, text, key);
 }
 
 }  // namespace lodex

@@ -45,6 +45,8 @@ inline constexpr std::string_view kLineSeparators = "\n\r";
 
 // Every byte of text through table; the result has the length of the input.
 std::string MapThrough(const CharTable& table, std::string_view text);
+// The same into *out, reusing its room (the loops that key every word of a block).
+void MapThroughInto(const CharTable& table, std::string_view text, std::string* out);
 
 // The numeric key of text with int_digits integer places and frac_digits fraction
 // places: "P" or "M", the integer places zero-filled ('9'-filled and nine's-complemented
@@ -52,6 +54,7 @@ std::string MapThrough(const CharTable& table, std::string_view text);
 // than int_digits keep their first int_digits digits. The result can be up to
 // 1 + 255 + 1 + 255 bytes long, so callers must not assume it fits 256 bytes.
 std::string NumericKey(std::string_view text, int int_digits, int frac_digits);
+void NumericKeyInto(std::string_view text, int int_digits, int frac_digits, std::string* key);
 
 class KeyNormaliser {
  public:
@@ -69,6 +72,8 @@ class KeyNormaliser {
 
   std::string DisplayForm(std::string_view text) const;
   std::string KeyForm(std::string_view text) const;
+  // The key form into *key, reusing its room.
+  void KeyFormInto(std::string_view text, std::string* key) const;
   std::string Apply(Form form, std::string_view text) const {
     return form == kDisplay ? DisplayForm(text) : KeyForm(text);
   }

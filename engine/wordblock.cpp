@@ -79,15 +79,21 @@ size_t WindowedReader::ReadWindowed(uint64_t pos, void* out, size_t n) {
 uint64_t FirstEntryPos(uint64_t block_pos) { return block_pos + format::kBlockHeaderBytes; }
 
 bool ReadBlockHeader(WindowedReader& reader, uint64_t pos, BlockHeader* header) {
-  uint8_t raw[format::kBlockHeaderBytes];
-  if (reader.ReadAt(pos, raw, sizeof raw) != sizeof raw) {
+  uint8_t copy[format::kBlockHeaderBytes];
+  const uint8_t* raw = reader.View(pos, sizeof copy);
+  if (raw != nullptr) {
+    header->mapped_prefixes = raw + format::kPrefixTableOffset;
+  } else if (reader.ReadAt(pos, copy, sizeof copy) == sizeof copy) {
+    raw = copy;
+    header->mapped_prefixes = nullptr;
+    std::memcpy(header->prefixes.data(), raw + format::kPrefixTableOffset,
+                header->prefixes.size());
+  } else {
     *header = BlockHeader();
     return false;
   }
   header->word_count = format::DecodeFixed32(raw + format::kBlockWordCountOffset);
   header->post_offset = format::DecodeFixed32(raw + format::kBlockPostOffset);
-  std::memcpy(header->prefixes.data(), raw + format::kPrefixTableOffset,
-              header->prefixes.size());
   // Each entry takes at least a prefix code, a suffix length and one count byte.
   const uint64_t room = reader.size() - FirstEntryPos(pos);
   header->word_count = static_cast<uint32_t>(std::min<uint64_t>(header->word_count, room / 3));
@@ -96,8 +102,18 @@ bool ReadBlockHeader(WindowedReader& reader, uint64_t pos, BlockHeader* header) 
 
 bool ReadWordEntry(WindowedReader& reader, const BlockHeader& header, uint64_t* pos,
                    StoredWord* word) {
-  uint8_t head[2];
-  if (reader.ReadAt(*pos, head, 2) != 2) return false;
+  // From a mapped file the entry is decoded where it lies; the reads below then take
+  // exactly what ReadAt would have copied.
+  size_t avail = 0;
+  const uint8_t* view = reader.ViewFrom(*pos, &avail);
+  uint8_t copy[2];
+  const uint8_t* head = view;
+  if (view == nullptr) {
+    if (reader.ReadAt(*pos, copy, 2) != 2) return false;
+    head = copy;
+  } else if (avail < 2) {
+    return false;
+  }
   const uint8_t code = head[0];
   const size_t suffix_length = head[1];
 
@@ -105,11 +121,17 @@ bool ReadWordEntry(WindowedReader& reader, const BlockHeader& header, uint64_t* 
   if (code != format::kNoPrefix) {
     length = static_cast<size_t>(format::PrefixLength(code));
     std::memcpy(word->text,
-                header.prefixes.data() + format::PrefixSlot(code) * format::kPrefixSlotBytes,
+                header.prefix_table() + format::PrefixSlot(code) * format::kPrefixSlotBytes,
                 length);
   }
-  if (reader.ReadAt(*pos + 2, word->text + length, suffix_length) != suffix_length) {
-    return false;
+  if (view == nullptr) {
+    if (reader.ReadAt(*pos + 2, word->text + length, suffix_length) != suffix_length) {
+      return false;
+    }
+  } else {
+    const size_t got = std::min(suffix_length, avail - 2);
+    std::memcpy(word->text + length, view + 2, got);
+    if (got != suffix_length) return false;
   }
   length += suffix_length;
   word->text[length] = '\0';
@@ -117,13 +139,20 @@ bool ReadWordEntry(WindowedReader& reader, const BlockHeader& header, uint64_t* 
 
   // The count follows the suffix: up to 4 LEB128 bytes. A count whose fourth byte
   // still has its high bit set is damaged; it is taken as those 4 bytes.
-  uint8_t tail[format::kMaxVarint32Bytes];
+  uint8_t tail_copy[format::kMaxVarint32Bytes];
   const uint64_t count_pos = *pos + 2 + suffix_length;
-  const size_t avail = reader.ReadAt(count_pos, tail, sizeof tail);
-  if (avail == 0) return false;
+  const uint8_t* tail = tail_copy;
+  size_t tail_bytes = 0;
+  if (view == nullptr) {
+    tail_bytes = reader.ReadAt(count_pos, tail_copy, sizeof tail_copy);
+  } else {
+    tail = view + 2 + suffix_length;
+    tail_bytes = std::min(sizeof tail_copy, avail - 2 - suffix_length);
+  }
+  if (tail_bytes == 0) return false;
   uint32_t count = 0;
   size_t used = 0;
-  while (used < avail) {
+  while (used < tail_bytes) {
     count |= static_cast<uint32_t>(tail[used] & 0x7F) << (7 * used);
     if ((tail[used++] & 0x80) == 0) break;
   }

@@ -35,6 +35,20 @@ class WindowedReader {
   uint64_t size() const { return size_; }
   bool mapped() const { return view_ != nullptr; }
 
+  // The n bytes at pos straight from the mapped view; null when the file is not mapped
+  // or they do not all lie in it.
+  const uint8_t* View(uint64_t pos, size_t n) const {
+    return view_ != nullptr && pos <= size_ && n <= size_ - pos ? view_ + pos : nullptr;
+  }
+
+  // The mapped view from pos to the end of the file (*avail bytes, 0 past the end); null
+  // when the file is not mapped.
+  const uint8_t* ViewFrom(uint64_t pos, size_t* avail) const {
+    if (view_ == nullptr) return nullptr;
+    *avail = pos < size_ ? static_cast<size_t>(size_ - pos) : 0;
+    return view_ + (pos < size_ ? pos : size_);
+  }
+
   // Copies up to n bytes starting at pos; fewer (possibly 0) past the end of the file.
   size_t ReadAt(uint64_t pos, void* out, size_t n) {
     if (view_ == nullptr) return ReadWindowed(pos, out, n);
@@ -70,11 +84,17 @@ struct StoredWord {
   std::string_view view() const { return {text, length}; }
 };
 
-// The fixed part of a block: word count, first posting offset and the prefix table.
+// The fixed part of a block: word count, first posting offset and the prefix table,
+// which stays in the mapped view when the file is mapped and is copied otherwise.
 struct BlockHeader {
   uint32_t word_count = 0;
   uint32_t post_offset = 0;
   std::array<uint8_t, format::kPrefixSlots * format::kPrefixSlotBytes> prefixes{};
+  const uint8_t* mapped_prefixes = nullptr;  // in the view, or null: prefixes holds them
+
+  const uint8_t* prefix_table() const {
+    return mapped_prefixes != nullptr ? mapped_prefixes : prefixes.data();
+  }
 };
 
 // Reads the header of the block at pos. The word count is cut to what the rest of the

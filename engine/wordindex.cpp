@@ -136,7 +136,7 @@ int32_t LoadWordIndex(Base& base) {
     if (f < schema.normalisers.size()) {
       const KeyNormaliser* normaliser = &schema.normalisers[f];
       key_forms.push_back([normaliser](std::string_view text, std::string* key) {
-        *key = normaliser->KeyForm(text);
+        normaliser->KeyFormInto(text, key);
       });
     } else {
       key_forms.push_back(nullptr);
