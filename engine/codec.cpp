@@ -66,6 +66,23 @@ inline uint64_t EntryOf(int32_t code_length, uint64_t text_length, uint64_t text
 inline int64_t TextLength(uint64_t entry) { return static_cast<int64_t>((entry >> 8) & 0xFFFFFF); }
 inline uint64_t TextAt(uint64_t entry) { return entry >> 32; }
 
+// Copies n bytes without a library call for the short texts of a decode's last bytes.
+inline void CopyExactly(uint8_t* to, const char* from, int64_t n) {
+  if (n >= 8 && n <= 16) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + n - 8, from + n - 8, 8);
+  } else if (n >= 4 && n < 8) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + n - 4, from + n - 4, 4);
+  } else if (n > 0 && n < 4) {
+    to[0] = static_cast<uint8_t>(from[0]);
+    to[n / 2] = static_cast<uint8_t>(from[n / 2]);
+    to[n - 1] = static_cast<uint8_t>(from[n - 1]);
+  } else if (n > 16) {
+    std::memcpy(to, from, static_cast<size_t>(n));
+  }
+}
+
 }  // namespace
 
 // ---- CHuffmanFilter ------------------------------------------------------------------
@@ -75,6 +92,15 @@ CHuffmanFilter::CHuffmanFilter() { SetStatus(0, "CHuffmanFilter.CHuffmanFilter..
 void CHuffmanFilter::SetStatus(int32_t code, std::string text) {
   status_ = code;
   status_text_ = std::move(text);
+  decode_ok_ = false;
+}
+
+void CHuffmanFilter::SetDecodeOk() {
+  status_ = 0;
+  if (!decode_ok_) {
+    status_text_ = "CHuffmanFilter.decode... Ok";
+    decode_ok_ = true;
+  }
 }
 
 bool CHuffmanFilter::createDecoder(int32_t symbol_count, const std::string* phrases,
@@ -213,7 +239,13 @@ void CHuffmanFilter::BuildFastTable() {
     }
     entry[6] = static_cast<uint8_t>(bits);
     entry[7] = static_cast<uint8_t>(length);
-    if (bits != 0) std::memcpy(&fast_[prefix], entry, 8);
+    if (bits != 0) {
+      std::memcpy(&fast_[prefix], entry, 8);
+    } else {
+      const uint64_t e = primary_[prefix >> (kFastBits - kPrimaryBits)];
+      fast_[prefix] = (e & kCodeLengthMask) != 0 ? static_cast<uint64_t>(starts[prefix])
+                                                 : (e >> 32) | ((e >> 8) & 0xFF) << 32;
+    }
   }
 }
 
@@ -253,16 +285,16 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
   const uint64_t* secondary = secondary_.data();
   const char* text = text_.data();
   // Writes the text of the symbol entry e if it fits the room (which ends the decode
-  // when it does not), in 16-byte steps where the room allows.
+  // when it does not): in 16-byte steps where the room holds them all, else exactly.
   auto put = [&](uint64_t e) {
     const int64_t n = TextLength(e);
-    if (n > end - out) return false;
+    const int64_t left = end - out;
+    if (n > left) return false;
     const char* from = text + TextAt(e);
-    if (n <= 2 * kCopyStep && end - out >= 2 * kCopyStep) {
-      std::memcpy(out, from, kCopyStep);
-      std::memcpy(out + kCopyStep, from + kCopyStep, kCopyStep);
+    if (((n + kCopyStep - 1) & ~(kCopyStep - 1)) <= left) {
+      for (int64_t i = 0; i < n; i += kCopyStep) std::memcpy(out + i, from + i, kCopyStep);
     } else {
-      std::memcpy(out, from, static_cast<size_t>(n));
+      CopyExactly(out, from, n);
     }
     out += n;
     return true;
@@ -281,9 +313,10 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
       uint64_t w;
       std::memcpy(&w, source + (p >> 3), 8);
       uint64_t window = __builtin_bswap64(w) << (p & 7);
+      uint64_t f;
       for (int k = 0; k < kGroup; ++k) {
         if (out > store_end) goto rest;
-        const uint64_t f = fast[window >> (64 - kFastBits)];
+        f = fast[window >> (64 - kFastBits)];
         const uint32_t bits = static_cast<uint32_t>(f >> 48) & 0xFF;
         if (bits == 0) goto one;
         std::memcpy(out, &f, 8);
@@ -293,13 +326,15 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
       }
       continue;
     one:
-      // One symbol through the primary table; the window holds enough valid bits for
-      // both tables.
+      // One symbol on its own, named by the fast entry or found through its secondary
+      // table; the window holds enough valid bits for that table.
       {
-        uint64_t e = primary[window >> (64 - kPrimaryBits)];
-        if ((e & kCodeLengthMask) == 0) {
-          const uint32_t bits = static_cast<uint32_t>((e >> 8) & 0xFF);
-          e = secondary[(e >> 32) + ((window << kPrimaryBits) >> (64 - bits))];
+        const uint32_t bits = static_cast<uint32_t>(f >> 32);
+        uint64_t e;
+        if (bits == 0) {
+          e = symbol_entries_[f];
+        } else {
+          e = secondary[(f & 0xFFFFFFFF) + ((window << kPrimaryBits) >> (64 - bits))];
           if (e == 0) {
             // Longer than both tables: decode from the code ranges.
             int32_t s = 0;
@@ -349,8 +384,7 @@ rest:
 done:
   capacity = static_cast<int32_t>(8 * (out - destination));
   // Assigned in place: the text's buffer is reused from decode to decode.
-  status_ = 0;
-  status_text_ = "CHuffmanFilter.decode... Ok";
+  SetDecodeOk();
   return true;
 }
 
@@ -377,12 +411,14 @@ CRleFilter::CRleFilter() : status_text_("CRleFilter constructed") {}
 bool CRleFilter::createDecoder() {
   status_ = 0;
   status_text_ = "CRleFilter.createDecoder... Ok";
+  decode_ok_ = false;
   return true;
 }
 
 bool CRleFilter::destroyDecoder() {
   status_ = 0;
   status_text_ = "CRleFilter.destroyDecoder... Ok";
+  decode_ok_ = false;
   return true;
 }
 
@@ -442,7 +478,10 @@ bool CRleFilter::decode(int32_t input_bits, const uint8_t* source, size_t source
   }
   capacity = static_cast<int32_t>(8 * o);
   status_ = 0;
-  status_text_ = "CRleFilter.decode... Ok";
+  if (!decode_ok_) {
+    status_text_ = "CRleFilter.decode... Ok";
+    decode_ok_ = true;
+  }
   return true;
 }
 

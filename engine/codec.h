@@ -54,6 +54,8 @@ class CHuffmanFilter {
 
  private:
   void SetStatus(int32_t code, std::string text);
+  // Leaves status 0 and the text of a successful decode, assigned only when it changed.
+  void SetDecodeOk();
   void BuildTables();
   // The symbol whose code starts the 64 bits v, and its length, for a code longer than
   // kPrimaryBits; false when no code matches.
@@ -63,6 +65,7 @@ class CHuffmanFilter {
 
   int32_t status_ = 0;
   std::string status_text_;
+  bool decode_ok_ = false;  // status_text_ holds the text of a successful decode
   int32_t symbol_count_ = 0;
   const std::string* phrases_ = nullptr;
   const int32_t* weights_ = nullptr;
@@ -85,7 +88,9 @@ class CHuffmanFilter {
   // together, so one lookup yields several short symbols. The texts lie end to end in
   // bytes 0-5 (in memory order), the code bits of all the symbols in byte 6 and their
   // text bytes in byte 7. An entry whose byte 6 is 0 holds no symbol: the prefix starts
-  // a code longer than kFastBits or a longer text, decoded through primary_.
+  // a code longer than kFastBits or a longer text. Bits 0-31 then hold that symbol, or,
+  // for a code longer than kPrimaryBits, where the secondary table that its bits after
+  // kPrimaryBits index starts, with that table's index bits in bits 32-39.
   std::vector<uint64_t> fast_;
   // Codes longer than kPrimaryBits, per length L: the first (smallest) code value, how
   // many codes have that length and where their symbols start in long_symbols_.
@@ -115,6 +120,7 @@ class CRleFilter {
  private:
   int32_t status_ = 0;
   std::string status_text_;
+  bool decode_ok_ = false;  // status_text_ holds the text of a successful decode
 };
 
 // wordfreq.dat as far as it is well formed: entries stop at the first incomplete count;
