@@ -56,6 +56,8 @@ static_assert(kGroup * CHuffmanFilter::kFastBits <= 57);
 static_assert((kGroup - 1) * CHuffmanFilter::kFastBits + CHuffmanFilter::kPrimaryBits +
                   CHuffmanFilter::kSecondaryBits <= 57);
 static_assert(std::endian::native == std::endian::little, "fast entries are read as words");
+// A fast entry holds its code bits in 4 bits and its text length in 4.
+static_assert(CHuffmanFilter::kFastBits < 16 && CHuffmanFilter::kFastText <= 3);
 // Phrase texts are copied in steps of this many bytes where the room allows.
 constexpr int64_t kCopyStep = 16;
 
@@ -221,7 +223,7 @@ void CHuffmanFilter::BuildFastTable() {
   }
   fast_.assign(kSize, 0);
   for (uint32_t prefix = 0; prefix < kSize; ++prefix) {
-    uint8_t entry[8] = {};
+    uint8_t entry[4] = {};
     uint32_t bits = 0;
     int64_t length = 0;
     // Whole codes from the prefix's start on: the bits after `bits` start the next code,
@@ -237,14 +239,14 @@ void CHuffmanFilter::BuildFastTable() {
       bits += code_length;
       length += n;
     }
-    entry[6] = static_cast<uint8_t>(bits);
-    entry[7] = static_cast<uint8_t>(length);
     if (bits != 0) {
-      std::memcpy(&fast_[prefix], entry, 8);
+      entry[3] = static_cast<uint8_t>(bits | length << 4);
+      std::memcpy(&fast_[prefix], entry, 4);
     } else {
       const uint64_t e = primary_[prefix >> (kFastBits - kPrimaryBits)];
-      fast_[prefix] = (e & kCodeLengthMask) != 0 ? static_cast<uint64_t>(starts[prefix])
-                                                 : (e >> 32) | ((e >> 8) & 0xFF) << 32;
+      fast_[prefix] = (e & kCodeLengthMask) != 0
+                          ? static_cast<uint32_t>(starts[prefix])
+                          : static_cast<uint32_t>(e >> 32 | ((e >> 8) & 0xF) << 20);
     }
   }
 }
@@ -280,7 +282,7 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
   const int64_t input = input_bits;
   uint8_t* out = destination;
   uint8_t* const end = destination + (capacity > 0 ? capacity / 8 : 0);
-  const uint64_t* fast = fast_.data();
+  const uint32_t* fast = fast_.data();
   const uint64_t* primary = primary_.data();
   const uint64_t* secondary = secondary_.data();
   const char* text = text_.data();
@@ -305,22 +307,22 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
   // Groups of kGroup fast lookups from one window, while a window is one load and holds
   // the group's bits, every lookup has at least kFastBits input bits left (so every
   // symbol of an entry starts before the input ends) and, checked per lookup, an
-  // entry's 8-byte store fits the room (so all its texts fit). A symbol the fast table
+  // entry's 4-byte store fits the room (so all its texts fit). A symbol the fast table
   // does not hold is decoded on its own, then the next group starts after it.
-  if (end - out >= 8) {
-    uint8_t* const store_end = end - 8;
+  if (end - out >= 4) {
+    uint8_t* const store_end = end - 4;
     while (static_cast<int64_t>(p) + kGroup * kFastBits <= input && (p >> 3) + 8 <= source_bytes) {
       uint64_t w;
       std::memcpy(&w, source + (p >> 3), 8);
       uint64_t window = __builtin_bswap64(w) << (p & 7);
-      uint64_t f;
+      uint32_t f;
       for (int k = 0; k < kGroup; ++k) {
         if (out > store_end) goto rest;
         f = fast[window >> (64 - kFastBits)];
-        const uint32_t bits = static_cast<uint32_t>(f >> 48) & 0xFF;
+        const uint32_t bits = (f >> 24) & 0xF;
         if (bits == 0) goto one;
-        std::memcpy(out, &f, 8);
-        out += f >> 56;
+        std::memcpy(out, &f, 4);
+        out += f >> 28;
         window <<= bits;
         p += bits;
       }
@@ -329,12 +331,12 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
       // One symbol on its own, named by the fast entry or found through its secondary
       // table; the window holds enough valid bits for that table.
       {
-        const uint32_t bits = static_cast<uint32_t>(f >> 32);
+        const uint32_t bits = f >> 20;
         uint64_t e;
         if (bits == 0) {
           e = symbol_entries_[f];
         } else {
-          e = secondary[(f & 0xFFFFFFFF) + ((window << kPrimaryBits) >> (64 - bits))];
+          e = secondary[(f & 0xFFFFF) + ((window << kPrimaryBits) >> (64 - bits))];
           if (e == 0) {
             // Longer than both tables: decode from the code ranges.
             int32_t s = 0;

@@ -26,8 +26,8 @@ class CHuffmanFilter {
   // text of symbol 256 + k; both arrays are borrowed and must outlive the decoder.
   bool createDecoder(int32_t symbol_count, const std::string* phrases, const int32_t* weights);
 
-  // Writes whole 8-byte words while the room allows, so bytes of the room past the
-  // output may be overwritten; nothing past the room is.
+  // Writes whole 4-byte words and 16-byte blocks while the room allows, so bytes of
+  // the room past the output may be overwritten; nothing past the room is.
   bool decode(int32_t input_bits, const uint8_t* source, size_t source_bytes, int32_t& capacity,
               uint8_t* destination);
 
@@ -48,9 +48,9 @@ class CHuffmanFilter {
   static constexpr int kPrimaryBits = 11;
   static constexpr int kSecondaryBits = 8;
   // Codes up to kFastBits long with texts up to kFastText bytes decode through the fast
-  // table, several at a time.
+  // table, several at a time (its entries hold 4 bits of code length and 3 text bytes).
   static constexpr int kFastBits = 12;
-  static constexpr int kFastText = 6;
+  static constexpr int kFastText = 3;
 
  private:
   void SetStatus(int32_t code, std::string text);
@@ -86,12 +86,13 @@ class CHuffmanFilter {
   // The fast table, one entry per kFastBits-bit prefix: every whole code the prefix
   // holds, from its start and in order, as long as their texts fit kFastText bytes
   // together, so one lookup yields several short symbols. The texts lie end to end in
-  // bytes 0-5 (in memory order), the code bits of all the symbols in byte 6 and their
-  // text bytes in byte 7. An entry whose byte 6 is 0 holds no symbol: the prefix starts
-  // a code longer than kFastBits or a longer text. Bits 0-31 then hold that symbol, or,
-  // for a code longer than kPrimaryBits, where the secondary table that its bits after
-  // kPrimaryBits index starts, with that table's index bits in bits 32-39.
-  std::vector<uint64_t> fast_;
+  // bytes 0-2 (in memory order); byte 3 holds the code bits of all the symbols in its
+  // low 4 bits and their text bytes above. An entry whose byte 3 is 0 holds no symbol:
+  // the prefix starts a code longer than kFastBits or a longer text. Its bits 0-19 then
+  // hold that symbol, or, for a code longer than kPrimaryBits, where the secondary table
+  // that its bits after kPrimaryBits index starts, with that table's index bits in bits
+  // 20-23.
+  std::vector<uint32_t> fast_;
   // Codes longer than kPrimaryBits, per length L: the first (smallest) code value, how
   // many codes have that length and where their symbols start in long_symbols_.
   struct LengthRange {
