@@ -127,21 +127,11 @@ void BlockSet::Reset(size_t bitmap_bytes) {
 void BlockSet::MarkNone() {
   // Only the groups that may hold set block bytes need clearing.
   const uint32_t n = blocks();
-  const size_t groups = groups_.size();
-  for (size_t group = 0; group < groups; ++group) {
-    if (group + 8 <= groups && (group & 7) == 0) {
-      uint64_t w;
-      std::memcpy(&w, groups_.data() + group, 8);
-      if (w == 0) {
-        group += 7;
-        continue;
-      }
-    }
-    if (groups_[group] == 0) continue;
-    const uint32_t first = static_cast<uint32_t>(group) << kGroupShift;
+  ForEachSet(groups_.data(), static_cast<uint32_t>(groups_.size()), [&](uint32_t group) {
+    const uint32_t first = group << kGroupShift;
     std::memset(flags_.data() + first, 0, std::min(first + (1u << kGroupShift), n) - first);
     groups_[group] = 0;
-  }
+  });
   all_ = false;
 }
 
