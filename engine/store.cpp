@@ -61,6 +61,33 @@ int32_t FindNul(const char* buf, int32_t pos, int32_t limit) {
   return limit;
 }
 
+// The zero bytes of w, each marked by its top bit. Exact for every byte (no carry runs
+// from one byte into the next), so one word can give several field ends.
+inline uint64_t ZeroBytes(uint64_t w) {
+  constexpr uint64_t k7F = 0x7F7F7F7F7F7F7F7Fu;
+  return ~(((w & k7F) + k7F) | w | k7F);
+}
+
+// The common case of SplitRecordFields: every field ends with a NUL before limit. One
+// pass over the words, taking every NUL of each; false when there are fewer NULs than
+// fields before limit, and fields is then only partly set.
+bool SplitWholeFields(const char* buf, int32_t limit, const char** fields, size_t n) {
+  if (n == 0) return true;
+  fields[0] = buf;
+  size_t next = 1;
+  for (int32_t pos = 0; pos < limit; pos += 8) {
+    uint64_t w;
+    std::memcpy(&w, buf + pos, 8);
+    for (uint64_t zero = ZeroBytes(w); zero; zero &= zero - 1) {
+      const int32_t at = pos + std::countr_zero(zero) / 8;
+      if (at >= limit) return false;
+      if (next == n) return true;
+      fields[next++] = buf + at + 1;
+    }
+  }
+  return false;
+}
+
 // Maps data.dat and mapping.dat on the base's first fetch. The caller holds the fetch lock.
 void MapRecordFiles(Base& base) {
   if (base.record_views_tried) return;
@@ -94,6 +121,24 @@ int64_t PointerOfHit(Session& s, const Base& base, int32_t h) {
 }
 
 }  // namespace
+
+void SplitRecordFields(char* buf, int32_t limit, const char** fields, size_t n) {
+  static_assert(std::endian::native == std::endian::little);
+  if (SplitWholeFields(buf, limit, fields, n)) return;
+  // A field runs into the read limit (a damaged or cut record): it is cut before the
+  // limit and the next field starts again at 0.
+  int32_t pos = 0;
+  for (size_t i = 0; i < n; ++i) {
+    fields[i] = buf + pos;
+    const int32_t end = FindNul(buf, pos, limit);
+    if (end < limit) {
+      pos = end + 1;
+    } else {
+      if (limit > 0) buf[limit - 1] = 0;
+      pos = 0;
+    }
+  }
+}
 
 void RecordState::Init(const Base& base) {
   const Schema& schema = base.schema;
@@ -215,21 +260,8 @@ const char* FieldText(Session& s, const Base& base, int32_t field_number) {
   RecordState& r = s.records;
   if (index < 0 || static_cast<size_t>(index) >= r.fields.size()) return nullptr;
   if (r.fields[index]) return r.fields[index];
-  // One pass over buffer 1: each field starts after the previous NUL; a field that runs
-  // into the read limit is cut before it and the next field starts again at 0.
-  char* buf = reinterpret_cast<char*>(r.buffer1.data());
-  const int32_t limit = r.read_bytes;
-  int32_t pos = 0;
-  for (size_t i = 0; i < r.fields.size(); ++i) {
-    r.fields[i] = buf + pos;
-    const int32_t end = FindNul(buf, pos, limit);
-    if (end < limit) {
-      pos = end + 1;
-    } else {
-      if (limit > 0) buf[limit - 1] = 0;
-      pos = 0;
-    }
-  }
+  SplitRecordFields(reinterpret_cast<char*>(r.buffer1.data()), r.read_bytes, r.fields.data(),
+                    r.fields.size());
   return r.fields[index];
 }
 

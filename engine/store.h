@@ -2,6 +2,7 @@
 // the prefetch window of record pointers, the field pointer cache and its counters.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -73,6 +74,11 @@ int32_t FetchPointer(Session& session, Base& base, int64_t pointer);
 // The text of the data field with that number in the current record, or null when no
 // data field has it. Splits the record on first use after a decode.
 const char* FieldText(Session& session, const Base& base, int32_t field_number);
+
+// Points fields[0 .. n) at the texts of a decoded record in buf: each field starts after
+// the previous NUL; a field that runs into limit is cut before it (buf[limit - 1] becomes
+// NUL) and the next field starts again at 0. buf must stay readable 8 bytes past limit.
+void SplitRecordFields(char* buf, int32_t limit, const char** fields, size_t n);
 
 // Sets the prefetch window's before and after (negative values count as 0) and empties it.
 void SetPrefetchPolicy(RecordState& records, uint32_t total_records, int32_t before, int32_t after);

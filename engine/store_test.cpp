@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
 #include <thread>
 
 #include "lodex32_errors.h"
@@ -231,6 +234,47 @@ TEST_F(DamagedBaseTest, ShortMappingIsRefusedAndPointersPastDataReadShort) {
   EXPECT_EQ(APIGetCurrentRecordPtr(s_), static_cast<int32_t>(size + 1000));
   ASSERT_EQ(APIFetchRecord(s_, 9), 0);
   EXPECT_EQ(Field(100), "R9");
+}
+
+// The split as a plain byte loop, field by field: the behaviour the word-wise split must
+// keep, cut fields and restarts included.
+void SplitByBytes(char* buf, int32_t limit, const char** fields, size_t n) {
+  int32_t pos = 0;
+  for (size_t i = 0; i < n; ++i) {
+    fields[i] = buf + pos;
+    int32_t end = pos;
+    while (end < limit && buf[end] != 0) ++end;
+    if (end < limit) {
+      pos = end + 1;
+    } else {
+      if (limit > 0) buf[limit - 1] = 0;
+      pos = 0;
+    }
+  }
+}
+
+TEST(SplitRecordFieldsTest, AgreesWithAByteLoopOnRandomRecords) {
+  std::mt19937 rng(17);
+  for (int round = 0; round < 20000; ++round) {
+    const int32_t limit = static_cast<int32_t>(rng() % 70);
+    const size_t n = rng() % 10;
+    // Mostly NUL-rich records; some with few NULs so fields run into the limit, and
+    // bytes with the top bit set, which a carry-based zero test could mistake.
+    const uint32_t nul_odds = 2 + rng() % 30;
+    std::vector<char> a(static_cast<size_t>(limit) + 8 + 16);
+    for (char& c : a) {
+      const uint32_t v = rng();
+      c = v % nul_odds == 0 ? 0 : static_cast<char>(v % 3 == 0 ? 0x80 | (v >> 8) : 1 + (v >> 8) % 127);
+    }
+    std::vector<char> b = a;
+    std::vector<const char*> fa(n), fb(n);
+    SplitRecordFields(a.data(), limit, fa.data(), n);
+    SplitByBytes(b.data(), limit, fb.data(), n);
+    ASSERT_EQ(a, b) << "round " << round;
+    for (size_t i = 0; i < n; ++i) {
+      ASSERT_EQ(fa[i] - a.data(), fb[i] - b.data()) << "round " << round << " field " << i;
+    }
+  }
 }
 
 }  // namespace
