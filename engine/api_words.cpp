@@ -30,8 +30,8 @@ FoundField FindField(int32_t session, int32_t field_number) {
     f.error = f.ref.error;
     return f;
   }
-  f.field.base = f.ref.base.get();
-  f.field.session = f.ref.session.get();
+  f.field.base = f.ref.base;
+  f.field.session = f.ref.session;
   f.field.field = f.ref.base->schema.search.by_number.Find(field_number);
   if (f.field.field < 0 ||
       static_cast<size_t>(f.field.field) >= f.ref.base->index.fields.size()) {

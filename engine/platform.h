@@ -151,6 +151,15 @@ struct FileStamp {
 // The stamp of the file at path; false when it cannot be read.
 bool ReadFileStamp(const std::string& path, FileStamp* stamp);
 
+// A memory barrier on every thread of the process at once (membarrier on Linux,
+// FlushProcessWriteBuffers on Windows): once it returns, each other thread has either
+// made its earlier stores visible or not yet made its later loads. It lets a hot path
+// publish with a plain store where a rare path would otherwise need the hot path to
+// fence. EnableProcessBarrier prepares it and answers whether it works here; without it
+// the hot path must fence for itself.
+bool EnableProcessBarrier();
+void ProcessBarrier();
+
 // dir + kPathSeparator + name.
 std::string JoinPath(const std::string& dir, const std::string& name);
 

@@ -2,8 +2,11 @@
 // files mapped with mmap.
 #include <sys/mman.h>
 #include <sys/stat.h>
-
-#include <sys/stat.h>
+#if defined(__linux__)
+#include <linux/membarrier.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 #include <cstdio>
 
@@ -12,6 +15,20 @@
 namespace lodex {
 
 int32_t DefaultEscapeProbe() { return 0; }
+
+#if defined(__linux__) && defined(SYS_membarrier)
+bool EnableProcessBarrier() {
+  // The expedited barrier interrupts only the CPUs running this process's threads; it
+  // needs the kernel's support (4.14 and later) and one registration per process.
+  const long supported = syscall(SYS_membarrier, MEMBARRIER_CMD_QUERY, 0, 0);
+  if (supported < 0 || !(supported & MEMBARRIER_CMD_PRIVATE_EXPEDITED)) return false;
+  return syscall(SYS_membarrier, MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED, 0, 0) == 0;
+}
+void ProcessBarrier() { syscall(SYS_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0); }
+#else
+bool EnableProcessBarrier() { return false; }
+void ProcessBarrier() {}
+#endif
 
 bool MappedFile::Map(std::FILE* stream) {
   Unmap();

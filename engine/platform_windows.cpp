@@ -12,6 +12,9 @@
 
 namespace lodex {
 
+bool EnableProcessBarrier() { return true; }
+void ProcessBarrier() { FlushProcessWriteBuffers(); }
+
 bool ReadFileStamp(const std::string& path, FileStamp* stamp) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;

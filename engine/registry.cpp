@@ -1,6 +1,8 @@
 #include "registry.h"
 
 #include <algorithm>
+#include <atomic>
+#include <limits>
 #include <mutex>
 #include <vector>
 
@@ -10,6 +12,59 @@
 namespace lodex {
 namespace {
 
+// What session lookups read without the registry lock: the live sessions with their
+// base numbers, and the live bases. Never changed once published; every change of the
+// registry publishes a new one.
+struct Table {
+  struct SessionEntry {
+    int32_t number;
+    int32_t base_number;
+    Session* session;
+  };
+  struct BaseEntry {
+    int32_t number;
+    Base* base;
+  };
+  std::vector<SessionEntry> sessions;
+  std::vector<BaseEntry> bases;
+};
+
+// One per thread that has looked a session up: the registry epoch the thread read when
+// it pinned itself, 0 while it is not pinned. Slots are never freed; the slot of a
+// thread that ended is taken by the next new thread.
+struct PinSlot {
+  std::atomic<uint64_t> epoch{0};
+  std::atomic<bool> taken{false};
+  PinSlot* next = nullptr;
+};
+
+// A table, session or base unlinked at epoch `epoch`: a thread pinned at an earlier
+// epoch may still be reading it.
+struct Retired {
+  uint64_t epoch = 0;
+  std::unique_ptr<const Table> table;
+  std::shared_ptr<void> object;
+};
+
+#if defined(__SANITIZE_THREAD__)
+#define LODEX_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define LODEX_THREAD_SANITIZER 1
+#endif
+#endif
+
+// Whether pins are published with a plain store, writers making them visible with a
+// process-wide barrier before they look at them. ThreadSanitizer cannot see such a
+// barrier, so its builds fence on every pin instead.
+bool PlainPins() {
+#if defined(LODEX_THREAD_SANITIZER)
+  return false;
+#else
+  return EnableProcessBarrier();
+#endif
+}
+
 // Both registries and both counters, guarded by one re-entrant lock. Lookups walk the
 // lists linearly; numbers are unique among live entries because the counters only grow.
 struct Registry {
@@ -18,12 +73,104 @@ struct Registry {
   std::vector<std::shared_ptr<Session>> sessions;
   int32_t next_base = 0;
   int32_t next_session = 0;
+
+  // The published table, the epoch (raised after every unlink), the pin slots, and
+  // what waits to be freed (under the lock; its size is mirrored in retired_count so
+  // that unpinning threads see cheaply whether there is anything to free).
+  std::atomic<const Table*> table{new Table};
+  std::atomic<uint64_t> epoch{1};
+  std::atomic<PinSlot*> slots{nullptr};
+  std::vector<Retired> retired;
+  std::atomic<size_t> retired_count{0};
+  const bool plain_pins = PlainPins();
 };
 
 Registry& TheRegistry() {
   // Never destroyed: hosts may still call in while the process exits.
   static Registry* registry = new Registry;
   return *registry;
+}
+
+// The calling thread's pin slot and how many of its pins are held. Plain data, so that
+// reaching it costs no initialisation check on every export.
+struct ThreadPins {
+  PinSlot* slot = nullptr;
+  int32_t depth = 0;
+};
+thread_local ThreadPins t_pins;
+
+// Hands the thread's slot back when the thread ends.
+struct SlotRelease {
+  bool armed = false;
+  ~SlotRelease() {
+    if (PinSlot* slot = t_pins.slot) {
+      t_pins.slot = nullptr;
+      slot->epoch.store(0, std::memory_order_release);
+      slot->taken.store(false, std::memory_order_release);
+    }
+  }
+};
+thread_local SlotRelease t_slot_release;
+
+PinSlot* TakeSlot(Registry& r) {
+  for (PinSlot* s = r.slots.load(std::memory_order_acquire); s; s = s->next) {
+    bool free = false;
+    if (!s->taken.load(std::memory_order_relaxed) &&
+        s->taken.compare_exchange_strong(free, true, std::memory_order_acquire)) {
+      return s;
+    }
+  }
+  auto* slot = new PinSlot;
+  slot->taken.store(true, std::memory_order_relaxed);
+  PinSlot* head = r.slots.load(std::memory_order_relaxed);
+  do {
+    slot->next = head;
+  } while (!r.slots.compare_exchange_weak(head, slot, std::memory_order_release,
+                                          std::memory_order_relaxed));
+  return slot;
+}
+
+// Moves out what no pinned thread can still read: everything unlinked at an epoch no
+// later than the oldest epoch any thread is pinned at. The caller holds the lock and
+// frees the result after releasing it (a base closes its files on the way).
+std::vector<Retired> TakeFreeable(Registry& r) {
+  std::vector<Retired> freeable;
+  if (r.retired.empty()) return freeable;
+  uint64_t oldest = std::numeric_limits<uint64_t>::max();
+  for (PinSlot* s = r.slots.load(std::memory_order_acquire); s; s = s->next) {
+    const uint64_t e = s->epoch.load(std::memory_order_seq_cst);
+    if (e != 0) oldest = std::min(oldest, e);
+  }
+  auto kept = std::stable_partition(r.retired.begin(), r.retired.end(),
+                                    [oldest](const Retired& x) { return x.epoch > oldest; });
+  freeable.assign(std::make_move_iterator(kept), std::make_move_iterator(r.retired.end()));
+  r.retired.erase(kept, r.retired.end());
+  r.retired_count.store(r.retired.size(), std::memory_order_relaxed);
+  return freeable;
+}
+
+// Publishes the table of the lists as they are now; the old table and the unlinked
+// object (if any) are retired at the next epoch. Answers what can be freed already.
+// The caller holds the lock. Memory for the new table is reserved before anything
+// changes, so a failed allocation leaves the registry as it was.
+std::vector<Retired> Publish(Registry& r, std::shared_ptr<void> unlinked) {
+  auto table = std::make_unique<Table>();
+  table->sessions.reserve(r.sessions.size());
+  table->bases.reserve(r.bases.size());
+  for (const auto& s : r.sessions) table->sessions.push_back({s->number, s->base_number, s.get()});
+  for (const auto& b : r.bases) table->bases.push_back({b->number, b.get()});
+  r.retired.reserve(r.retired.size() + 1);
+  const Table* old = r.table.exchange(table.release(), std::memory_order_seq_cst);
+  const uint64_t epoch = r.epoch.fetch_add(1, std::memory_order_seq_cst) + 1;
+  // Every pin published with a plain store before this point is visible to the scans
+  // from here on; a thread that pins later reads the new table.
+  if (r.plain_pins) ProcessBarrier();
+  r.retired.push_back({epoch, std::unique_ptr<const Table>(old), std::move(unlinked)});
+  try {
+    return TakeFreeable(r);
+  } catch (...) {
+    return {};  // out of memory: freed by a later change or unpin
+  }
 }
 
 int32_t NextNumber(int32_t& counter) {
@@ -41,6 +188,59 @@ typename std::vector<std::shared_ptr<T>>::iterator FindIn(std::vector<std::share
 
 }  // namespace
 
+Pin Pin::Take() {
+  Registry& r = TheRegistry();
+  ThreadPins& t = t_pins;
+  Pin pin;
+  pin.held_ = true;
+  if (t.depth++ > 0) return pin;
+  if (!t.slot) {
+    t.slot = TakeSlot(r);
+    t_slot_release.armed = true;  // registers the hand-back at thread end
+  }
+  // The epoch is read before the pin is published and the table after it: a writer
+  // that missed this pin published its table before the table is read here. With plain
+  // pins the writer's process-wide barrier stands in for the fence between the two.
+  const uint64_t epoch = r.epoch.load(std::memory_order_acquire);
+  if (r.plain_pins) {
+    t.slot->epoch.store(epoch, std::memory_order_relaxed);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+  } else {
+    t.slot->epoch.store(epoch, std::memory_order_seq_cst);
+  }
+  return pin;
+}
+
+Pin& Pin::operator=(Pin&& other) noexcept {
+  if (this != &other) {
+    Release();
+    held_ = other.held_;
+    other.held_ = false;
+  }
+  return *this;
+}
+
+void Pin::Release() {
+  if (!held_) return;
+  held_ = false;
+  ThreadPins& t = t_pins;
+  if (--t.depth > 0) return;
+  t.slot->epoch.store(0, std::memory_order_release);
+  Registry& r = TheRegistry();
+  if (r.retired_count.load(std::memory_order_relaxed) == 0) return;
+  // Something waits to be freed, perhaps for this thread: free it unless the lock is
+  // busy (its holder frees what it can).
+  std::vector<Retired> freeable;
+  if (r.lock.try_lock()) {
+    try {
+      freeable = TakeFreeable(r);
+    } catch (...) {
+      // Out of memory: it stays retired and is freed by a later change or unpin.
+    }
+    r.lock.unlock();
+  }
+}
+
 std::shared_ptr<Base> FindBase(int32_t number) { return LookupBase(number).base; }
 
 BaseRef LookupBase(int32_t number) {
@@ -53,14 +253,24 @@ BaseRef LookupBase(int32_t number) {
 }
 
 SessionRef FindSession(int32_t number) {
-  Registry& r = TheRegistry();
-  BoundedLock guard(r.lock);
-  if (!guard.owns()) return {nullptr, nullptr, ERROR_BadOperationScene};
-  auto s = FindIn(r.sessions, number);
-  if (s == r.sessions.end()) return {nullptr, nullptr, ERROR_BadSession};
-  auto b = FindIn(r.bases, (*s)->base_number);
-  if (b == r.bases.end()) return {*s, nullptr, ERROR_BadBase};
-  return {*s, *b, 0};
+  SessionRef ref;
+  ref.pin = Pin::Take();
+  const Table* table = TheRegistry().table.load(std::memory_order_seq_cst);  // after the pin
+  for (const Table::SessionEntry& s : table->sessions) {
+    if (s.number != number) continue;
+    ref.session = s.session;
+    for (const Table::BaseEntry& b : table->bases) {
+      if (b.number == s.base_number) {
+        ref.base = b.base;
+        return ref;
+      }
+    }
+    ref.error = ERROR_BadBase;
+    return ref;
+  }
+  ref.error = ERROR_BadSession;
+  ref.pin.Release();
+  return ref;
 }
 
 int32_t TakeBaseNumber(int32_t& number) {
@@ -73,41 +283,73 @@ int32_t TakeBaseNumber(int32_t& number) {
 
 int32_t RegisterBase(std::shared_ptr<Base> base) {
   Registry& r = TheRegistry();
+  std::vector<Retired> freeable;  // freed after the lock is released
   BoundedLock guard(r.lock);
   if (!guard.owns()) return ERROR_BadOperationScene;
   r.bases.push_back(std::move(base));
+  try {
+    freeable = Publish(r, nullptr);
+  } catch (...) {
+    r.bases.pop_back();
+    throw;
+  }
   return 0;
 }
 
 int32_t UnregisterBase(int32_t number, std::shared_ptr<Base>& removed) {
   Registry& r = TheRegistry();
+  std::vector<Retired> freeable;
   BoundedLock guard(r.lock);
   if (!guard.owns()) return ERROR_BadOperationScene;
   auto it = FindIn(r.bases, number);
   if (it == r.bases.end()) return ERROR_BadBase;
-  removed = std::move(*it);
+  std::shared_ptr<Base> base = std::move(*it);
   r.bases.erase(it);
+  try {
+    freeable = Publish(r, base);
+  } catch (...) {
+    r.bases.push_back(std::move(base));
+    throw;
+  }
+  removed = std::move(base);
   return 0;
 }
 
 int32_t RegisterSession(const std::shared_ptr<Session>& session) {
   Registry& r = TheRegistry();
+  std::vector<Retired> freeable;
   BoundedLock guard(r.lock);
   if (!guard.owns()) return ERROR_BadOperationScene;
+  const int32_t before = r.next_session;
   session->number = NextNumber(r.next_session);
   r.sessions.push_back(session);
+  try {
+    freeable = Publish(r, nullptr);
+  } catch (...) {
+    r.sessions.pop_back();
+    r.next_session = before;
+    throw;
+  }
   return 0;
 }
 
 int32_t UnregisterSession(int32_t number, std::shared_ptr<Session>& removed) {
   Registry& r = TheRegistry();
+  std::vector<Retired> freeable;
   BoundedLock guard(r.lock);
   if (!guard.owns()) return ERROR_BadOperationScene;
   auto s = FindIn(r.sessions, number);
   if (s == r.sessions.end()) return ERROR_BadSession;
   if (FindIn(r.bases, (*s)->base_number) == r.bases.end()) return ERROR_BadBase;
-  removed = std::move(*s);
-  r.sessions.erase(s);
+  std::shared_ptr<Session> session = std::move(*s);
+  const auto at = r.sessions.erase(s);
+  try {
+    freeable = Publish(r, session);
+  } catch (...) {
+    r.sessions.insert(at, std::move(session));
+    throw;
+  }
+  removed = std::move(session);
   return 0;
 }
 
@@ -131,6 +373,18 @@ size_t SessionCount() {
   Registry& r = TheRegistry();
   std::lock_guard guard(r.lock);
   return r.sessions.size();
+}
+
+size_t RetiredCount() {
+  Registry& r = TheRegistry();
+  std::lock_guard guard(r.lock);
+  return r.retired.size();
+}
+
+size_t PinSlotCount() {
+  size_t n = 0;
+  for (PinSlot* s = TheRegistry().slots.load(std::memory_order_acquire); s; s = s->next) ++n;
+  return n;
 }
 
 }  // namespace lodex

@@ -1,7 +1,10 @@
 // The process-wide registries of open bases and sessions, their number counters and
-// the registry lock. Every lookup takes the registry lock only for the walk; the
-// returned references keep the objects alive even if another thread closes or destroys
-// them meanwhile, so an operation in flight never sees its base freed under it.
+// the registry lock. Changes take the registry lock. Base lookups take it only for the
+// walk and answer shared references. Session lookups, made by nearly every export,
+// take no lock and touch no shared counter: they read a published table and pin the
+// calling thread, and a session or base unlinked meanwhile (and the table that named
+// it) is freed only once no thread is pinned from before the unlink. Either way an
+// operation in flight never sees its session or base freed under it.
 #pragma once
 
 #include <cstdint>
@@ -24,13 +27,35 @@ struct BaseRef {
 };
 BaseRef LookupBase(int32_t number);
 
+// Keeps every session and base the calling thread has looked up alive until it is
+// released. Pins of one thread nest; only the outermost one counts. Move-only, and
+// released on the thread that took it.
+class Pin {
+ public:
+  Pin() = default;
+  static Pin Take();
+  Pin(Pin&& other) noexcept : held_(other.held_) { other.held_ = false; }
+  Pin& operator=(Pin&& other) noexcept;
+  ~Pin() { Release(); }
+  Pin(const Pin&) = delete;
+  Pin& operator=(const Pin&) = delete;
+
+  bool held() const { return held_; }
+  void Release();
+
+ private:
+  bool held_ = false;
+};
+
 // The common preamble of every export that takes a session: the session (-102 when
-// unknown), then its base by the stored number (-101 when closed); -120 when the
-// registry lock wait ran out. error is 0 when both were found.
+// unknown), then its base by the stored number (-101 when closed). error is 0 when both
+// were found. The pin keeps both alive while the reference lives, even if another
+// thread destroys the session or closes the base meanwhile.
 struct SessionRef {
-  std::shared_ptr<Session> session;
-  std::shared_ptr<Base> base;
+  Session* session = nullptr;
+  Base* base = nullptr;
   int32_t error = 0;
+  Pin pin;
 };
 SessionRef FindSession(int32_t number);
 
@@ -58,5 +83,10 @@ int32_t CancelSession(int32_t number);
 // Live entries, for tests and diagnostics.
 size_t OpenBaseCount();
 size_t SessionCount();
+// Unlinked sessions, bases and tables not yet freed because a thread was pinned when
+// they were unlinked, for tests.
+size_t RetiredCount();
+// Pin slots ever made (one per thread alive at once), for tests.
+size_t PinSlotCount();
 
 }  // namespace lodex
