@@ -111,6 +111,11 @@ extern "C" LODEX_API int32_t APICopySession(int32_t /*ignored*/) { return ERROR_
 extern "C" LODEX_API int32_t APICancelSession(int32_t session) { return CancelSession(session); }
 
 extern "C" LODEX_API int32_t APIDestroySession(int32_t number) {
-  std::shared_ptr<Session> session;
-  return UnregisterSession(number, session);
+  try {
+    std::shared_ptr<Session> session;
+    return UnregisterSession(number, session);
+  } catch (...) {
+    // Out of memory for the registry's new table: the session stays registered.
+    return FAULT_OpenClose;
+  }
 }

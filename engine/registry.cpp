@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
+#include <new>
 #include <mutex>
 #include <vector>
 
@@ -112,6 +113,7 @@ struct SlotRelease {
 };
 thread_local SlotRelease t_slot_release;
 
+// A free slot for the calling thread, or a new one; null when out of memory.
 PinSlot* TakeSlot(Registry& r) {
   for (PinSlot* s = r.slots.load(std::memory_order_acquire); s; s = s->next) {
     bool free = false;
@@ -120,7 +122,8 @@ PinSlot* TakeSlot(Registry& r) {
       return s;
     }
   }
-  auto* slot = new PinSlot;
+  auto* slot = new (std::nothrow) PinSlot;
+  if (!slot) return nullptr;
   slot->taken.store(true, std::memory_order_relaxed);
   PinSlot* head = r.slots.load(std::memory_order_relaxed);
   do {
@@ -192,12 +195,13 @@ Pin Pin::Take() {
   Registry& r = TheRegistry();
   ThreadPins& t = t_pins;
   Pin pin;
-  pin.held_ = true;
-  if (t.depth++ > 0) return pin;
   if (!t.slot) {
     t.slot = TakeSlot(r);
+    if (!t.slot) return pin;  // not held
     t_slot_release.armed = true;  // registers the hand-back at thread end
   }
+  pin.held_ = true;
+  if (t.depth++ > 0) return pin;
   // The epoch is read before the pin is published and the table after it: a writer
   // that missed this pin published its table before the table is read here. With plain
   // pins the writer's process-wide barrier stands in for the fence between the two.
@@ -255,6 +259,10 @@ BaseRef LookupBase(int32_t number) {
 SessionRef FindSession(int32_t number) {
   SessionRef ref;
   ref.pin = Pin::Take();
+  if (!ref.pin.held()) {
+    ref.error = ERROR_BadOperationScene;  // no pin slot could be made for this thread
+    return ref;
+  }
   const Table* table = TheRegistry().table.load(std::memory_order_seq_cst);  // after the pin
   for (const Table::SessionEntry& s : table->sessions) {
     if (s.number != number) continue;
@@ -304,11 +312,11 @@ int32_t UnregisterBase(int32_t number, std::shared_ptr<Base>& removed) {
   auto it = FindIn(r.bases, number);
   if (it == r.bases.end()) return ERROR_BadBase;
   std::shared_ptr<Base> base = std::move(*it);
-  r.bases.erase(it);
+  const auto at = r.bases.erase(it);
   try {
     freeable = Publish(r, base);
   } catch (...) {
-    r.bases.push_back(std::move(base));
+    r.bases.insert(at, std::move(base));
     throw;
   }
   removed = std::move(base);
