@@ -1,6 +1,7 @@
 #include "textkeys.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace lodex {
 namespace {
@@ -150,12 +151,20 @@ void NumericKeyInto(std::string_view s, int int_digits, int frac_digits, std::st
   // long), then the point and the fraction left-aligned in its places.
   const size_t places = static_cast<size_t>(std::max(int_digits, 0));
   const size_t fraction_places = static_cast<size_t>(std::max(frac_digits, 0));
-  key->assign(1 + places + (fraction_places > 0 ? 1 + fraction_places : 0), fill);
+  // resize keeps the room of a key of the same width: no library call beyond the fill.
+  const size_t width = 1 + places + (fraction_places > 0 ? 1 + fraction_places : 0);
+  key->resize(width);
   char* k = key->data();
+  std::memset(k, fill, width);
   *k++ = negative ? 'M' : 'P';
   const size_t int_n = std::min(int_part.size(), places);
   k += places - int_n;
-  for (size_t i = 0; i < int_n; ++i) *k++ = digit(int_part[i]);
+  if (negative) {
+    for (size_t i = 0; i < int_n; ++i) *k++ = digit(int_part[i]);
+  } else {
+    std::memcpy(k, int_part.data(), int_n);
+    k += int_n;
+  }
   if (fraction_places > 0) {
     *k++ = '.';
     const size_t n = std::min(frac_part.size(), fraction_places);
