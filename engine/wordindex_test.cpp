@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -415,6 +417,43 @@ TEST(WordIndexTest, MappedAndStreamedReadersAgreeOnDamagedFiles) {
       for (int k = 0; k < 40; ++k) file[rng() % file.size()] = static_cast<char>(rng());
     }
     ExpectReadersAgree(images, kTotal);
+  }
+}
+
+
+// Locate against a sorted list, with words and probes that share long stretches and
+// differ in any byte, high bytes included: the first word not below the probe.
+TEST(WordIndexTest, LocateLowerBoundMatchesASortedList) {
+  std::mt19937 rng(5);
+  const char alphabet[] = {'A', 'B', 'Z', '\x81', '\xC5'};
+  auto random_text = [&] {
+    std::string t(rng() % 20, 'A');
+    for (char& c : t) c = rng() % 3 == 0 ? alphabet[rng() % 5] : 'A';
+    return t;
+  };
+  std::map<std::string, std::string> by_key;  // key form -> stored word
+  while (by_key.size() < 300) {
+    const std::string text = random_text();
+    if (!text.empty()) by_key.emplace(MapThrough(ComposedTable(), text), text);
+  }
+  std::vector<IndexWord> words;
+  std::vector<std::string> keys;
+  for (const auto& [key, text] : by_key) {
+    words.push_back({text, {static_cast<uint32_t>(words.size() % 48)}});
+    keys.push_back(key);
+  }
+  LoadedIndex loaded({words}, 48, /*map=*/true);
+  for (int probe = 0; probe < 2000; ++probe) {
+    const std::string key = MapThrough(ComposedTable(), random_text());
+    const auto at = std::lower_bound(keys.begin(), keys.end(), key);
+    const LocateResult r = Locate(loaded.index, 0, key, LocateMode::kLowerBound);
+    ASSERT_EQ(r.found, at != keys.end()) << key;
+    if (!r.found) continue;
+    EXPECT_EQ(r.equal, *at == key);
+    WordIterator it;
+    ASSERT_TRUE(it.Position(loaded.index, 0, r.block, r.word));
+    EXPECT_EQ(MapThrough(ComposedTable(), it.word().view()), *at);
+    EXPECT_EQ(Locate(loaded.index, 0, key, LocateMode::kExact).found, *at == key);
   }
 }
 
