@@ -11,6 +11,19 @@
 #include "platform.h"
 
 namespace lodex {
+
+namespace registry_detail {
+constinit std::atomic<size_t> retired_count{0};
+}  // namespace registry_detail
+
+using registry_detail::PinSlot;
+using registry_detail::ThreadPins;
+
+// Reaches into a pin for FindSession, which takes it inline.
+struct PinAccess {
+  static void Hold(Pin& pin, ThreadPins* pins) { pin.pins_ = pins; }
+};
+
 namespace {
 
 // What session lookups read without the registry lock: the live sessions with their
@@ -28,15 +41,6 @@ struct Table {
   };
   std::vector<SessionEntry> sessions;
   std::vector<BaseEntry> bases;
-};
-
-// One per thread that has looked a session up: the registry epoch the thread read when
-// it pinned itself, 0 while it is not pinned. Slots are never freed; the slot of a
-// thread that ended is taken by the next new thread.
-struct PinSlot {
-  std::atomic<uint64_t> epoch{0};
-  std::atomic<bool> taken{false};
-  PinSlot* next = nullptr;
 };
 
 // A table, session or base unlinked at epoch `epoch`: a thread pinned at an earlier
@@ -66,6 +70,14 @@ bool PlainPins() {
 #endif
 }
 
+// What every session lookup reads, kept outside the registry so that reaching it needs
+// no initialisation check: the published table (null before the first), the epoch
+// (raised after every unlink) and whether pins are plain stores (set once, when the
+// registry is made, before any table is published).
+constinit std::atomic<const Table*> g_table{nullptr};
+constinit std::atomic<uint64_t> g_epoch{1};
+constinit std::atomic<bool> g_plain_pins{false};
+
 // Both registries and both counters, guarded by one re-entrant lock. Lookups walk the
 // lists linearly; numbers are unique among live entries because the counters only grow.
 struct Registry {
@@ -75,15 +87,13 @@ struct Registry {
   int32_t next_base = 0;
   int32_t next_session = 0;
 
-  // The published table, the epoch (raised after every unlink), the pin slots, and
-  // what waits to be freed (under the lock; its size is mirrored in retired_count so
-  // that unpinning threads see cheaply whether there is anything to free).
-  std::atomic<const Table*> table{new Table};
-  std::atomic<uint64_t> epoch{1};
+  // The pin slots, and what waits to be freed (under the lock; its size is mirrored
+  // in registry_detail::retired_count so that unpinning threads see cheaply whether
+  // there is anything to free).
   std::atomic<PinSlot*> slots{nullptr};
   std::vector<Retired> retired;
-  std::atomic<size_t> retired_count{0};
-  const bool plain_pins = PlainPins();
+
+  Registry() { g_plain_pins.store(PlainPins(), std::memory_order_relaxed); }
 };
 
 Registry& TheRegistry() {
@@ -92,12 +102,8 @@ Registry& TheRegistry() {
   return *registry;
 }
 
-// The calling thread's pin slot and how many of its pins are held. Plain data, so that
-// reaching it costs no initialisation check on every export.
-struct ThreadPins {
-  PinSlot* slot = nullptr;
-  int32_t depth = 0;
-};
+// The calling thread's pins. Plain data, so that reaching it costs no initialisation
+// check on every export.
 thread_local ThreadPins t_pins;
 
 // Hands the thread's slot back when the thread ends.
@@ -148,7 +154,7 @@ std::vector<Retired> TakeFreeable(Registry& r) {
                                     [oldest](const Retired& x) { return x.epoch > oldest; });
   freeable.assign(std::make_move_iterator(kept), std::make_move_iterator(r.retired.end()));
   r.retired.erase(kept, r.retired.end());
-  r.retired_count.store(r.retired.size(), std::memory_order_relaxed);
+  registry_detail::retired_count.store(r.retired.size(), std::memory_order_relaxed);
   return freeable;
 }
 
@@ -163,11 +169,11 @@ std::vector<Retired> Publish(Registry& r, std::shared_ptr<void> unlinked) {
   for (const auto& s : r.sessions) table->sessions.push_back({s->number, s->base_number, s.get()});
   for (const auto& b : r.bases) table->bases.push_back({b->number, b.get()});
   r.retired.reserve(r.retired.size() + 1);
-  const Table* old = r.table.exchange(table.release(), std::memory_order_seq_cst);
-  const uint64_t epoch = r.epoch.fetch_add(1, std::memory_order_seq_cst) + 1;
+  const Table* old = g_table.exchange(table.release(), std::memory_order_seq_cst);
+  const uint64_t epoch = g_epoch.fetch_add(1, std::memory_order_seq_cst) + 1;
   // Every pin published with a plain store before this point is visible to the scans
   // from here on; a thread that pins later reads the new table.
-  if (r.plain_pins) ProcessBarrier();
+  if (g_plain_pins.load(std::memory_order_relaxed)) ProcessBarrier();
   r.retired.push_back({epoch, std::unique_ptr<const Table>(old), std::move(unlinked)});
   try {
     return TakeFreeable(r);
@@ -191,50 +197,41 @@ typename std::vector<std::shared_ptr<T>>::iterator FindIn(std::vector<std::share
 
 }  // namespace
 
-Pin Pin::Take() {
-  Registry& r = TheRegistry();
-  ThreadPins& t = t_pins;
-  Pin pin;
-  if (!t.slot) {
-    t.slot = TakeSlot(r);
-    if (!t.slot) return pin;  // not held
+namespace {
+
+// Pins the calling thread (once per nesting): the epoch is read before the pin is
+// published and the table after it, so a writer that missed the pin published its
+// table before the table is read. With plain pins the writer's process-wide barrier
+// stands in for the fence between the two. Null when no slot could be made.
+inline ThreadPins* PinThread() {
+  ThreadPins* t = &t_pins;
+  if (!t->slot) [[unlikely]] {
+    t->slot = TakeSlot(TheRegistry());
+    if (!t->slot) return nullptr;
     t_slot_release.armed = true;  // registers the hand-back at thread end
   }
-  pin.held_ = true;
-  if (t.depth++ > 0) return pin;
-  // The epoch is read before the pin is published and the table after it: a writer
-  // that missed this pin published its table before the table is read here. With plain
-  // pins the writer's process-wide barrier stands in for the fence between the two.
-  const uint64_t epoch = r.epoch.load(std::memory_order_acquire);
-  if (r.plain_pins) {
-    t.slot->epoch.store(epoch, std::memory_order_relaxed);
+  if (t->depth++ > 0) return t;
+  const uint64_t epoch = g_epoch.load(std::memory_order_acquire);
+  if (g_plain_pins.load(std::memory_order_relaxed)) {
+    t->slot->epoch.store(epoch, std::memory_order_relaxed);
     std::atomic_signal_fence(std::memory_order_seq_cst);
   } else {
-    t.slot->epoch.store(epoch, std::memory_order_seq_cst);
+    t->slot->epoch.store(epoch, std::memory_order_seq_cst);
   }
+  return t;
+}
+
+}  // namespace
+
+Pin Pin::Take() {
+  Pin pin;
+  PinAccess::Hold(pin, PinThread());
   return pin;
 }
 
-Pin& Pin::operator=(Pin&& other) noexcept {
-  if (this != &other) {
-    Release();
-    held_ = other.held_;
-    other.held_ = false;
-  }
-  return *this;
-}
-
-void Pin::Release() {
-  if (!held_) return;
-  held_ = false;
-  ThreadPins& t = t_pins;
-  if (--t.depth > 0) return;
-  t.slot->epoch.store(0, std::memory_order_release);
+void registry_detail::FreeRetired() {
   Registry& r = TheRegistry();
-  if (r.retired_count.load(std::memory_order_relaxed) == 0) return;
-  // Something waits to be freed, perhaps for this thread: free it unless the lock is
-  // busy (its holder frees what it can).
-  std::vector<Retired> freeable;
+  std::vector<Retired> freeable;  // freed after the lock is released
   if (r.lock.try_lock()) {
     try {
       freeable = TakeFreeable(r);
@@ -258,23 +255,25 @@ BaseRef LookupBase(int32_t number) {
 
 SessionRef FindSession(int32_t number) {
   SessionRef ref;
-  ref.pin = Pin::Take();
-  if (!ref.pin.held()) {
+  ThreadPins* pins = PinThread();
+  if (!pins) {
     ref.error = ERROR_BadOperationScene;  // no pin slot could be made for this thread
     return ref;
   }
-  const Table* table = TheRegistry().table.load(std::memory_order_seq_cst);  // after the pin
-  for (const Table::SessionEntry& s : table->sessions) {
-    if (s.number != number) continue;
-    ref.session = s.session;
-    for (const Table::BaseEntry& b : table->bases) {
-      if (b.number == s.base_number) {
-        ref.base = b.base;
-        return ref;
+  PinAccess::Hold(ref.pin, pins);
+  if (const Table* table = g_table.load(std::memory_order_seq_cst)) {  // after the pin
+    for (const Table::SessionEntry& s : table->sessions) {
+      if (s.number != number) continue;
+      ref.session = s.session;
+      for (const Table::BaseEntry& b : table->bases) {
+        if (b.number == s.base_number) {
+          ref.base = b.base;
+          return ref;
+        }
       }
+      ref.error = ERROR_BadBase;
+      return ref;
     }
-    ref.error = ERROR_BadBase;
-    return ref;
   }
   ref.error = ERROR_BadSession;
   ref.pin.Release();

@@ -7,6 +7,8 @@
 // operation in flight never sees its session or base freed under it.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -27,24 +29,67 @@ struct BaseRef {
 };
 BaseRef LookupBase(int32_t number);
 
+namespace registry_detail {
+
+// One per thread that has looked a session up: the registry epoch the thread read when
+// it pinned itself, 0 while it is not pinned. Slots are never freed; the slot of a
+// thread that ended is taken by the next new thread.
+struct PinSlot {
+  std::atomic<uint64_t> epoch{0};
+  std::atomic<bool> taken{false};
+  PinSlot* next = nullptr;
+};
+
+// The calling thread's pin slot and how many of its pins are held.
+struct ThreadPins {
+  PinSlot* slot = nullptr;
+  int32_t depth = 0;
+};
+
+// How many unlinked entries wait to be freed (mirrors the registry's list).
+extern std::atomic<size_t> retired_count;
+// Frees what no pinned thread can still read, unless the registry lock is busy.
+void FreeRetired();
+
+}  // namespace registry_detail
+
 // Keeps every session and base the calling thread has looked up alive until it is
 // released. Pins of one thread nest; only the outermost one counts. Move-only, and
 // released on the thread that took it.
 class Pin {
  public:
   Pin() = default;
+  // Not held when no pin slot could be made for the thread (out of memory).
   static Pin Take();
-  Pin(Pin&& other) noexcept : held_(other.held_) { other.held_ = false; }
-  Pin& operator=(Pin&& other) noexcept;
+  Pin(Pin&& other) noexcept : pins_(other.pins_) { other.pins_ = nullptr; }
+  Pin& operator=(Pin&& other) noexcept {
+    if (this != &other) {
+      Release();
+      pins_ = other.pins_;
+      other.pins_ = nullptr;
+    }
+    return *this;
+  }
   ~Pin() { Release(); }
   Pin(const Pin&) = delete;
   Pin& operator=(const Pin&) = delete;
 
-  bool held() const { return held_; }
-  void Release();
+  bool held() const { return pins_ != nullptr; }
+  void Release() {
+    if (!pins_) return;
+    registry_detail::ThreadPins* t = pins_;
+    pins_ = nullptr;
+    if (--t->depth > 0) return;
+    t->slot->epoch.store(0, std::memory_order_release);
+    // Something waits to be freed, perhaps for this thread.
+    if (registry_detail::retired_count.load(std::memory_order_relaxed) != 0) {
+      registry_detail::FreeRetired();
+    }
+  }
 
  private:
-  bool held_ = false;
+  friend struct PinAccess;
+  registry_detail::ThreadPins* pins_ = nullptr;
 };
 
 // The common preamble of every export that takes a session: the session (-102 when
