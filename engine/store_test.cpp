@@ -15,6 +15,7 @@ namespace lodex {
 namespace {
 
 using testing::NumberedBase;
+using testing::RecordBaseSpec;
 using testing::RecordBaseTest;
 
 class FetchTest : public RecordBaseTest {};
@@ -44,6 +45,31 @@ TEST_F(FetchTest, FetchesHitsAndSplitsFields) {
   EXPECT_EQ(Field(100), "R4");
   EXPECT_EQ(APIGetCurrentRecordPtr(s_), static_cast<int32_t>(written_.pointers[4]));
   EXPECT_EQ(APIGetFieldData(-3, 100), nullptr);
+}
+
+// Field numbers reach texts the same way whether the session indexes them itself (small
+// numbers) or asks the schema (a number above the session's index): the first field in
+// file order with a number wins, and numbers no field has, negative ones and ones past
+// 16 bits included, answer null.
+TEST_F(FetchTest, FieldNumbersFindTheFirstFieldWithThatNumber) {
+  for (const std::vector<uint16_t>& numbers :
+       {std::vector<uint16_t>{100, 120, 100, 7}, std::vector<uint16_t>{100, 120, 100, 4000}}) {
+    SCOPED_TRACE(numbers.back());
+    TearDown();
+    RecordBaseSpec def = NumberedBase({3});
+    def.data_numbers = numbers;
+    for (auto& texts : def.records) texts = {texts[0], texts[1], "X" + texts[0], "L" + texts[0]};
+    Open(def);
+    ASSERT_EQ(APIFillBitmap(s_, 0), 0);
+    ASSERT_EQ(APIFetchRecord(s_, 2), 0);
+    EXPECT_EQ(Field(100), "R2");
+    EXPECT_EQ(Field(120), "T2");
+    EXPECT_EQ(Field(numbers.back()), "LR2");
+    for (int32_t n : {-1, -100, 0, 6, 8, 99, 101, 1023, 1024, 3999, 4001, 65536 + 100, INT32_MAX,
+                      INT32_MIN}) {
+      if (n != numbers.back()) EXPECT_EQ(Field(n), "<null>") << n;
+    }
+  }
 }
 
 TEST_F(FetchTest, MappingWindowCountsAscendingAndDescending) {
