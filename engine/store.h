@@ -81,7 +81,7 @@ const char* FieldText(Session& session, const Base& base, int32_t field_number);
 
 // Points fields[0 .. n) at the texts of a decoded record in buf: each field starts after
 // the previous NUL; a field that runs into limit is cut before it (buf[limit - 1] becomes
-// NUL) and the next field starts again at 0. buf must stay readable 8 bytes past limit.
+// NUL) and the next field starts again at 0. buf must stay readable 64 bytes past limit.
 void SplitRecordFields(char* buf, int32_t limit, const char** fields, size_t n);
 
 // Sets the prefetch window's before and after (negative values count as 0) and empties it.

@@ -282,12 +282,12 @@ void SplitByBytes(char* buf, int32_t limit, const char** fields, size_t n) {
 TEST(SplitRecordFieldsTest, AgreesWithAByteLoopOnRandomRecords) {
   std::mt19937 rng(17);
   for (int round = 0; round < 20000; ++round) {
-    const int32_t limit = static_cast<int32_t>(rng() % 70);
-    const size_t n = rng() % 10;
+    const int32_t limit = static_cast<int32_t>(rng() % 200);
+    const size_t n = rng() % 24;
     // Mostly NUL-rich records; some with few NULs so fields run into the limit, and
     // bytes with the top bit set, which a carry-based zero test could mistake.
     const uint32_t nul_odds = 2 + rng() % 30;
-    std::vector<char> a(static_cast<size_t>(limit) + 8 + 16);
+    std::vector<char> a(static_cast<size_t>(limit) + 64 + 16);
     for (char& c : a) {
       const uint32_t v = rng();
       c = v % nul_odds == 0 ? 0 : static_cast<char>(v % 3 == 0 ? 0x80 | (v >> 8) : 1 + (v >> 8) % 127);
