@@ -37,7 +37,7 @@ void DecodeCurrent(RecordState& r, Base& base, int64_t pointer) {
   } else if (data && pointer >= 0 && std::fseek(data, static_cast<long>(pointer), SEEK_SET) == 0) {
     got = std::fread(r.buffer1.data(), 1, want, data);
   }
-  std::memset(r.buffer1.data() + got, 0, want - got);
+  if (got < want) std::memset(r.buffer1.data() + got, 0, want - got);
   // The last byte of buffer 1 is never written, so every field text ends inside it.
   base.codec.DecodeRecord(r.buffer1.data(), r.buffer2.data(), r.buffer1.size() - 1,
                           r.read_bytes, r.decode_bytes);
