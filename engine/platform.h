@@ -160,6 +160,14 @@ bool ReadFileStamp(const std::string& path, FileStamp* stamp);
 bool EnableProcessBarrier();
 void ProcessBarrier();
 
+// Runs release(value) when a thread that called SetThreadExitValue ends, through the
+// system's own thread-exit hook (a pthread key's destructor, a fiber-local slot's
+// callback). C++ thread_local destructors cannot do this everywhere: where thread
+// storage is emulated (MinGW), it is freed before they run. InitThreadExit is called
+// once per process; both answer false when the system gives no hook.
+bool InitThreadExit(void (*release)(void*));
+bool SetThreadExitValue(void* value);
+
 // dir + kPathSeparator + name.
 std::string JoinPath(const std::string& dir, const std::string& name);
 

@@ -1,5 +1,6 @@
 // The platform layer's POSIX side: no keyboard of its own, faults on standard error,
 // files mapped with mmap.
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #if defined(__linux__)
@@ -29,6 +30,19 @@ void ProcessBarrier() { syscall(SYS_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED
 bool EnableProcessBarrier() { return false; }
 void ProcessBarrier() {}
 #endif
+
+namespace {
+pthread_key_t g_exit_key;
+bool g_exit_key_made = false;
+}  // namespace
+
+bool InitThreadExit(void (*release)(void*)) {
+  g_exit_key_made = pthread_key_create(&g_exit_key, release) == 0;
+  return g_exit_key_made;
+}
+bool SetThreadExitValue(void* value) {
+  return g_exit_key_made && pthread_setspecific(g_exit_key, value) == 0;
+}
 
 bool MappedFile::Map(std::FILE* stream) {
   Unmap();

@@ -15,6 +15,25 @@ namespace lodex {
 bool EnableProcessBarrier() { return true; }
 void ProcessBarrier() { FlushProcessWriteBuffers(); }
 
+namespace {
+DWORD g_exit_slot = FLS_OUT_OF_INDEXES;
+void (*g_exit_release)(void*) = nullptr;
+// Fiber-local callbacks run with the thread's value as the thread ends (and are called
+// with the system's calling convention, hence the trampoline).
+VOID WINAPI OnThreadExit(PVOID value) {
+  if (value) g_exit_release(value);
+}
+}  // namespace
+
+bool InitThreadExit(void (*release)(void*)) {
+  g_exit_release = release;
+  g_exit_slot = FlsAlloc(OnThreadExit);
+  return g_exit_slot != FLS_OUT_OF_INDEXES;
+}
+bool SetThreadExitValue(void* value) {
+  return g_exit_slot != FLS_OUT_OF_INDEXES && FlsSetValue(g_exit_slot, value);
+}
+
 bool ReadFileStamp(const std::string& path, FileStamp* stamp) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;

@@ -80,6 +80,8 @@ constinit std::atomic<bool> g_plain_pins{false};
 
 // Both registries and both counters, guarded by one re-entrant lock. Lookups walk the
 // lists linearly; numbers are unique among live entries because the counters only grow.
+void ReleaseSlot(void* value);
+
 struct Registry {
   RecursiveTimedMutex lock;
   std::vector<std::shared_ptr<Base>> bases;
@@ -93,7 +95,10 @@ struct Registry {
   std::atomic<PinSlot*> slots{nullptr};
   std::vector<Retired> retired;
 
-  Registry() { g_plain_pins.store(PlainPins(), std::memory_order_relaxed); }
+  Registry() {
+    g_plain_pins.store(PlainPins(), std::memory_order_relaxed);
+    InitThreadExit(ReleaseSlot);
+  }
 };
 
 Registry& TheRegistry() {
@@ -106,18 +111,15 @@ Registry& TheRegistry() {
 // check on every export.
 thread_local ThreadPins t_pins;
 
-// Hands the thread's slot back when the thread ends.
-struct SlotRelease {
-  bool armed = false;
-  ~SlotRelease() {
-    if (PinSlot* slot = t_pins.slot) {
-      t_pins.slot = nullptr;
-      slot->epoch.store(0, std::memory_order_release);
-      slot->taken.store(false, std::memory_order_release);
-    }
-  }
-};
-thread_local SlotRelease t_slot_release;
+// Hands a thread's slot back when the thread ends (called through the platform's
+// thread-exit hook with the slot; see InitThreadExit for why not a thread_local
+// destructor).
+void ReleaseSlot(void* value) {
+  auto* slot = static_cast<PinSlot*>(value);
+  if (t_pins.slot == slot) t_pins.slot = nullptr;
+  slot->epoch.store(0, std::memory_order_release);
+  slot->taken.store(false, std::memory_order_release);
+}
 
 // A free slot for the calling thread, or a new one; null when out of memory.
 PinSlot* TakeSlot(Registry& r) {
@@ -208,7 +210,7 @@ inline ThreadPins* PinThread() {
   if (!t->slot) [[unlikely]] {
     t->slot = TakeSlot(TheRegistry());
     if (!t->slot) return nullptr;
-    t_slot_release.armed = true;  // registers the hand-back at thread end
+    SetThreadExitValue(t->slot);  // registers the hand-back at thread end
   }
   if (t->depth++ > 0) return t;
   const uint64_t epoch = g_epoch.load(std::memory_order_acquire);
