@@ -76,14 +76,22 @@ int64_t LeastMetaBytes(const Schema& s) {
 }  // namespace
 
 void NumberIndex::Clear() {
+  direct_.clear();
   for (auto& bucket : buckets_) bucket.clear();
 }
 
 void NumberIndex::Add(uint16_t number, int32_t index) {
+  if (number < kDirect) {
+    if (direct_.size() <= number) direct_.resize(number + 1u, -1);
+    if (direct_[number] < 0) direct_[number] = index;  // the first in file order wins
+    return;
+  }
   buckets_[number & 0xFF].emplace_back(number, index);
 }
 
 int32_t NumberIndex::Find(int32_t number) const {
+  const auto n = static_cast<uint32_t>(number);
+  if (n < kDirect) return n < direct_.size() ? direct_[n] : -1;
   for (const auto& [n, index] : buckets_[static_cast<uint32_t>(number) & 0xFF]) {
     if (n == number) return index;
   }

@@ -79,6 +79,11 @@ class NumberIndex {
   int32_t Find(int32_t number) const;
 
  private:
+  // Numbers below kDirect (all a base usually has; every record fetch asks for some)
+  // are found by one load from direct_ (-1: none), larger ones in 256 buckets by
+  // their low byte.
+  static constexpr uint32_t kDirect = 1024;
+  std::vector<int32_t> direct_;
   std::array<std::vector<std::pair<uint16_t, int32_t>>, 256> buckets_;
 };
 

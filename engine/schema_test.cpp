@@ -196,6 +196,9 @@ TEST(NumberIndex, FirstInFileOrderWinsAndBucketsDoNotMix) {
   index.Add(356, 1);  // same bucket as 100
   index.Add(100, 2);
   index.Add(0xFFFF, 3);
+  index.Add(1124, 4);  // same bucket as 100, past the directly indexed numbers
+  index.Add(1124, 5);
+  EXPECT_EQ(index.Find(1124), 4);
   EXPECT_EQ(index.Find(100), 0);
   EXPECT_EQ(index.Find(356), 1);
   EXPECT_EQ(index.Find(612), -1);

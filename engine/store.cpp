@@ -150,11 +150,6 @@ void RecordState::Init(const Base& base) {
   const Schema& schema = base.schema;
   Reset(schema.record_read_bytes, schema.record_decode_bytes, schema.data.count(),
         schema.total_records);
-  int32_t largest = -1;
-  for (const FieldInfo& f : schema.data.fields) largest = std::max<int32_t>(largest, f.number);
-  if (largest > kMaxIndexedNumber) return;
-  field_by_number.assign(static_cast<size_t>(largest + 1), -1);
-  for (int32_t n = 0; n <= largest; ++n) field_by_number[static_cast<size_t>(n)] = schema.data.by_number.Find(n);
 }
 
 void RecordState::Reset(int32_t record_read_bytes, int32_t record_decode_bytes,
@@ -165,7 +160,6 @@ void RecordState::Reset(int32_t record_read_bytes, int32_t record_decode_bytes,
   buffer1.assign(size, 0);
   buffer2.assign(size, 0);
   fields.assign(static_cast<size_t>(std::max(data_fields, 0)), nullptr);
-  field_by_number.clear();
   map_window.assign(kMappingWindow, 0);
   map_first = map_last = -1;
   map_hits = map_loads = 0;
@@ -272,14 +266,7 @@ static_assert(format::kRecordBufferSlack >= 64);
 
 const char* FieldText(Session& s, const Base& base, int32_t field_number) {
   RecordState& r = s.records;
-  int32_t index = -1;
-  if (!r.field_by_number.empty()) {
-    if (static_cast<uint32_t>(field_number) < r.field_by_number.size()) {
-      index = r.field_by_number[static_cast<size_t>(field_number)];
-    }
-  } else {
-    index = base.schema.data.by_number.Find(field_number);
-  }
+  const int32_t index = base.schema.data.by_number.Find(field_number);
   if (index < 0 || static_cast<size_t>(index) >= r.fields.size()) return nullptr;
   if (r.fields[index]) return r.fields[index];
   SplitRecordFields(reinterpret_cast<char*>(r.buffer1.data()), r.read_bytes, r.fields.data(),

@@ -29,10 +29,6 @@ struct RecordState {
 
   // One text pointer per data field index, all null after every decode.
   std::vector<const char*> fields;
-  // Data field index by field number (-1: none), for numbers up to kMaxIndexedNumber;
-  // empty when the base has a larger number, and the schema's index answers instead.
-  static constexpr int32_t kMaxIndexedNumber = 1023;
-  std::vector<int32_t> field_by_number;
 
   // Mapping window: kMappingWindow entries starting at bit map_first.
   std::vector<uint32_t> map_window;

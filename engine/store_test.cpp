@@ -47,10 +47,10 @@ TEST_F(FetchTest, FetchesHitsAndSplitsFields) {
   EXPECT_EQ(APIGetFieldData(-3, 100), nullptr);
 }
 
-// Field numbers reach texts the same way whether the session indexes them itself (small
-// numbers) or asks the schema (a number above the session's index): the first field in
-// file order with a number wins, and numbers no field has, negative ones and ones past
-// 16 bits included, answer null.
+// Field numbers reach texts the same way whether they are looked up directly (small
+// numbers) or by bucket (a number past the direct table): the first field in file order
+// with a number wins, and numbers no field has, negative ones and ones past 16 bits
+// included, answer null.
 TEST_F(FetchTest, FieldNumbersFindTheFirstFieldWithThatNumber) {
   for (const std::vector<uint16_t>& numbers :
        {std::vector<uint16_t>{100, 120, 100, 7}, std::vector<uint16_t>{100, 120, 100, 4000}}) {
