@@ -35,4 +35,10 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
   return path;
 }
 
+const uint8_t* MappedFile::MapAtLeast(std::FILE* stream, uint64_t size) {
+  if (size > 0 && Map(stream) && size_ >= size) return data_;
+  Unmap();
+  return nullptr;
+}
+
 }  // namespace lodex

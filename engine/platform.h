@@ -101,6 +101,9 @@ class MappedFile {
   MappedFile& operator=(const MappedFile&) = delete;
 
   bool Map(std::FILE* stream);
+  // Map, keeping the view only when it holds at least size bytes (a file that shrank
+  // since it was measured is read through its stream instead). Answers the view or null.
+  const uint8_t* MapAtLeast(std::FILE* stream, uint64_t size);
   void Unmap();
 
   const uint8_t* data() const { return data_; }

@@ -91,13 +91,8 @@ void PostingFile::Attach(std::FILE* file, uint64_t size, bool map) {
   std::lock_guard<std::mutex> lock(mu_);
   file_ = file;
   size_ = file ? size : 0;
-  view_ = nullptr;
-  // A view shorter than the measured size (the file shrank in between) is not used.
-  if (map && size_ > 0 && map_.Map(file_) && map_.size() >= size_) {
-    view_ = map_.data();
-  } else {
-    map_.Unmap();
-  }
+  map_.Unmap();
+  view_ = map ? map_.MapAtLeast(file_, size_) : nullptr;
 }
 
 void PostingFile::AttachBytes(const uint8_t* data, size_t size) {

@@ -78,10 +78,10 @@ constinit std::atomic<const Table*> g_table{nullptr};
 constinit std::atomic<uint64_t> g_epoch{1};
 constinit std::atomic<bool> g_plain_pins{false};
 
-// Both registries and both counters, guarded by one re-entrant lock. Lookups walk the
-// lists linearly; numbers are unique among live entries because the counters only grow.
 void ReleaseSlot(void* value);
 
+// Both registries and both counters, guarded by one re-entrant lock. Lookups walk the
+// lists linearly; numbers are unique among live entries because the counters only grow.
 struct Registry {
   RecursiveTimedMutex lock;
   std::vector<std::shared_ptr<Base>> bases;
@@ -197,9 +197,25 @@ typename std::vector<std::shared_ptr<T>>::iterator FindIn(std::vector<std::share
                       [number](const std::shared_ptr<T>& p) { return p->number == number; });
 }
 
-}  // namespace
-
-namespace {
+// Takes *it out of list, hands it back in removed and publishes the change; answers
+// what can be freed already. Out of memory, the list is put back as it was and the
+// exception goes on. The caller holds the lock.
+template <class T>
+std::vector<Retired> Unlink(Registry& r, std::vector<std::shared_ptr<T>>& list,
+                            typename std::vector<std::shared_ptr<T>>::iterator it,
+                            std::shared_ptr<T>& removed) {
+  std::shared_ptr<T> entry = std::move(*it);
+  const auto at = list.erase(it);
+  std::vector<Retired> freeable;
+  try {
+    freeable = Publish(r, entry);
+  } catch (...) {
+    list.insert(at, std::move(entry));
+    throw;
+  }
+  removed = std::move(entry);
+  return freeable;
+}
 
 // Pins the calling thread (once per nesting): the epoch is read before the pin is
 // published and the table after it, so a writer that missed the pin published its
@@ -224,12 +240,6 @@ inline ThreadPins* PinThread() {
 }
 
 }  // namespace
-
-Pin Pin::Take() {
-  Pin pin;
-  PinAccess::Hold(pin, PinThread());
-  return pin;
-}
 
 void registry_detail::FreeRetired() {
   Registry& r = TheRegistry();
@@ -312,15 +322,7 @@ int32_t UnregisterBase(int32_t number, std::shared_ptr<Base>& removed) {
   if (!guard.owns()) return ERROR_BadOperationScene;
   auto it = FindIn(r.bases, number);
   if (it == r.bases.end()) return ERROR_BadBase;
-  std::shared_ptr<Base> base = std::move(*it);
-  const auto at = r.bases.erase(it);
-  try {
-    freeable = Publish(r, base);
-  } catch (...) {
-    r.bases.insert(at, std::move(base));
-    throw;
-  }
-  removed = std::move(base);
+  freeable = Unlink(r, r.bases, it, removed);
   return 0;
 }
 
@@ -350,15 +352,7 @@ int32_t UnregisterSession(int32_t number, std::shared_ptr<Session>& removed) {
   auto s = FindIn(r.sessions, number);
   if (s == r.sessions.end()) return ERROR_BadSession;
   if (FindIn(r.bases, (*s)->base_number) == r.bases.end()) return ERROR_BadBase;
-  std::shared_ptr<Session> session = std::move(*s);
-  const auto at = r.sessions.erase(s);
-  try {
-    freeable = Publish(r, session);
-  } catch (...) {
-    r.sessions.insert(at, std::move(session));
-    throw;
-  }
-  removed = std::move(session);
+  freeable = Unlink(r, r.sessions, s, removed);
   return 0;
 }
 

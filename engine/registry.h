@@ -59,8 +59,6 @@ void FreeRetired();
 class Pin {
  public:
   Pin() = default;
-  // Not held when no pin slot could be made for the thread (out of memory).
-  static Pin Take();
   Pin(Pin&& other) noexcept : pins_(other.pins_) { other.pins_ = nullptr; }
   Pin& operator=(Pin&& other) noexcept {
     if (this != &other) {

@@ -22,12 +22,7 @@ void WindowedReader::Attach(std::FILE* file, bool map) {
     std::fseek(file_, 0, SEEK_SET);
     stream_pos_ = 0;
   }
-  // A view shorter than the measured size (the file shrank in between) is not used.
-  if (map && size_ > 0 && map_.Map(file_) && map_.size() >= size_) {
-    view_ = map_.data();
-  } else {
-    map_.Unmap();
-  }
+  view_ = map ? map_.MapAtLeast(file_, size_) : nullptr;
 }
 
 void WindowedReader::AttachBytes(const uint8_t* data, size_t size) {
