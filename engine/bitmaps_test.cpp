@@ -111,7 +111,9 @@ TEST(BitmapState, RankDirectoryFollowsSingleBitChangesLikeALinearCount) {
   std::mt19937 rng(23);
   for (int round = 0; round < 12; ++round) {
     // Several blocks of 512 bits, the last one partial; sparse and dense rounds.
-    std::vector<uint32_t> tables = {rng() % 900, 0, 1 + rng() % 2500, rng() % 700};
+    std::vector<uint32_t> tables = {static_cast<uint32_t>(rng() % 900), 0,
+                                    static_cast<uint32_t>(1 + rng() % 2500),
+                                    static_cast<uint32_t>(rng() % 700)};
     uint32_t total = 0;
     for (uint32_t n : tables) total += n;
     BitmapState s;
@@ -149,7 +151,9 @@ TEST(BitmapState, RankDirectoryFollowsSingleBitChangesLikeALinearCount) {
       std::vector<int64_t> set_bits;
       for (uint32_t r = 0; r < nbits; ++r) {
         if (TestBit(s.current.data(), r)) set_bits.push_back(r);
-        if (r % 37 == 0) ASSERT_EQ(s.Rank(r), static_cast<int64_t>(set_bits.size()) - TestBit(s.current.data(), r));
+        if (r % 37 == 0) {
+          ASSERT_EQ(s.Rank(r), static_cast<int64_t>(set_bits.size()) - TestBit(s.current.data(), r));
+        }
       }
       ASSERT_EQ(s.Rank(nbits), static_cast<int64_t>(set_bits.size()));
       for (size_t i = 0; i < set_bits.size(); i += 1 + rng() % 5) ASSERT_EQ(s.Select(static_cast<int64_t>(i)), set_bits[i]);
@@ -429,7 +433,9 @@ TEST_F(BitmapApiTest, HitsAndBitsConvertBothWays) {
   for (int32_t h = 0; h < 4; ++h) {
     const int32_t bit = APIBitfromHit(s_, 0, h);
     const int32_t table = bit < 23 ? 0 : 1;
-    if (table == 0) EXPECT_EQ(APIHitfromBit(s_, 0, table, bit), h);
+    if (table == 0) {
+      EXPECT_EQ(APIHitfromBit(s_, 0, table, bit), h);
+    }
   }
   EXPECT_EQ(APIBitfromHit(s_, 0, 0), 2);
   EXPECT_EQ(APIBitfromHit(s_, 0, 2), 20);

@@ -67,7 +67,9 @@ TEST_F(FetchTest, FieldNumbersFindTheFirstFieldWithThatNumber) {
     EXPECT_EQ(Field(numbers.back()), "LR2");
     for (int32_t n : {-1, -100, 0, 6, 8, 99, 101, 1023, 1024, 3999, 4001, 65536 + 100, INT32_MAX,
                       INT32_MIN}) {
-      if (n != numbers.back()) EXPECT_EQ(Field(n), "<null>") << n;
+      if (n != numbers.back()) {
+        EXPECT_EQ(Field(n), "<null>") << n;
+      }
     }
   }
 }
