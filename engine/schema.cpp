@@ -89,9 +89,7 @@ void NumberIndex::Add(uint16_t number, int32_t index) {
   buckets_[number & 0xFF].emplace_back(number, index);
 }
 
-int32_t NumberIndex::Find(int32_t number) const {
-  const auto n = static_cast<uint32_t>(number);
-  if (n < kDirect) return n < direct_.size() ? direct_[n] : -1;
+int32_t NumberIndex::FindInBuckets(int32_t number) const {
   for (const auto& [n, index] : buckets_[static_cast<uint32_t>(number) & 0xFF]) {
     if (n == number) return index;
   }

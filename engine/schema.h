@@ -75,10 +75,17 @@ class NumberIndex {
  public:
   void Clear();
   void Add(uint16_t number, int32_t index);
-  // Index of the first field in file order with this number, or -1.
-  int32_t Find(int32_t number) const;
+  // Index of the first field in file order with this number, or -1. Inline: every
+  // field read of a record asks it.
+  int32_t Find(int32_t number) const {
+    const auto n = static_cast<uint32_t>(number);
+    if (n < kDirect) return n < direct_.size() ? direct_[n] : -1;
+    return FindInBuckets(number);
+  }
 
  private:
+  int32_t FindInBuckets(int32_t number) const;
+
   // Numbers below kDirect (all a base usually has; every record fetch asks for some)
   // are found by one load from direct_ (-1: none), larger ones in 256 buckets by
   // their low byte.
