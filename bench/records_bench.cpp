@@ -160,7 +160,8 @@ void BM_DecodeRecords(benchmark::State& state) {
   size_t i = 0;
   for (auto _ : state) {
     std::copy(c.stored[i].begin(), c.stored[i].end(), r.buffer1.begin());
-    codec.DecodeRecord(r.buffer1.data(), r.buffer2.data(), r.buffer1.size() - 1, r.read_bytes, r.decode_bytes);
+    codec.DecodeRecord(r.buffer1.data(), r.buffer2.data(), r.buffer1.size() - 1, r.read_bytes, r.decode_bytes,
+                       static_cast<int64_t>(r.fields.size()));
     benchmark::DoNotOptimize(r.buffer1.data());
     if (++i == c.stored.size()) i = 0;
   }

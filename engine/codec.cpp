@@ -55,9 +55,19 @@ constexpr int kGroup = 4;
 static_assert(kGroup * CHuffmanFilter::kFastBits <= 57);
 static_assert((kGroup - 1) * CHuffmanFilter::kFastBits + CHuffmanFilter::kPrimaryBits +
                   CHuffmanFilter::kSecondaryBits <= 57);
-static_assert(std::endian::native == std::endian::little, "fast entries are read as words");
-// A fast entry holds its code bits in 4 bits and its text length in 4.
-static_assert(CHuffmanFilter::kFastBits < 16 && CHuffmanFilter::kFastText <= 3);
+// A fast entry's fields: code bits (0 for none), where its text starts, its length and
+// its 0 bytes; the code bits are the low bits so that a shift by the entry uses them.
+constexpr uint32_t kFastCodeMask = 0x3F;
+constexpr int kFastAtShift = 6;
+constexpr uint32_t kFastAtLimit = uint32_t{1} << 17;
+constexpr int kFastLengthShift = 23;
+constexpr int kFastNulShift = 28;
+constexpr uint32_t kFastMaxNuls = 15;
+static_assert(CHuffmanFilter::kFastBits <= kFastCodeMask && CHuffmanFilter::kFastText < 32);
+// A fast entry without a symbol: the symbol or secondary table in bits 6-25, that
+// table's index bits in 26-29.
+constexpr int kSlowIndexShift = 26;
+constexpr uint32_t kSlowAtMask = 0xFFFFF;
 // Phrase texts are copied in steps of this many bytes where the room allows.
 constexpr int64_t kCopyStep = 16;
 
@@ -222,10 +232,19 @@ void CHuffmanFilter::BuildFastTable() {
     std::fill_n(starts.begin() + static_cast<ptrdiff_t>(first), size_t{1} << (kFastBits - len), s);
   }
   fast_.assign(kSize, 0);
+  fast_text_.clear();
+  // Prefixes whose first `bits` bits are the same codes share their text. Prefixes rise,
+  // so for each code bit count the prefixes of one code sequence come one after another.
+  struct Placed {
+    uint32_t top = UINT32_MAX;
+    uint32_t at = 0;
+  };
+  Placed placed[kFastBits + 1];
   for (uint32_t prefix = 0; prefix < kSize; ++prefix) {
-    uint8_t entry[4] = {};
+    uint8_t entry[kFastText];
     uint32_t bits = 0;
-    int64_t length = 0;
+    uint32_t length = 0;
+    uint32_t nuls = 0;
     // Whole codes from the prefix's start on: the bits after `bits` start the next code,
     // which counts when the prefix holds all of it and its text still fits.
     while (bits < kFastBits) {
@@ -233,22 +252,38 @@ void CHuffmanFilter::BuildFastTable() {
       if (s < 0) break;
       const uint64_t e = symbol_entries_[s];
       const uint32_t code_length = static_cast<uint32_t>(e & kCodeLengthMask);
-      const int64_t n = TextLength(e);
+      const uint32_t n = static_cast<uint32_t>(TextLength(e));
       if (bits + code_length > kFastBits || length + n > kFastText) break;
-      std::memcpy(entry + length, text_.data() + TextAt(e), static_cast<size_t>(n));
+      const char* from = text_.data() + TextAt(e);
+      std::memcpy(entry + length, from, n);
+      nuls += static_cast<uint32_t>(std::count(from, from + n, '\0'));
       bits += code_length;
       length += n;
     }
+    Placed& p = placed[bits];
+    const uint32_t top = prefix >> (kFastBits - bits);
+    if (bits != 0 && p.top != top) {
+      if (fast_text_.size() + length < kFastAtLimit) {
+        p.top = top;
+        p.at = static_cast<uint32_t>(fast_text_.size());
+        fast_text_.insert(fast_text_.end(), entry, entry + length);
+      } else {
+        bits = 0;  // no room left for the text: decoded as a single symbol
+      }
+    }
     if (bits != 0) {
-      entry[3] = static_cast<uint8_t>(bits | length << 4);
-      std::memcpy(&fast_[prefix], entry, 4);
+      fast_[prefix] = bits | p.at << kFastAtShift | length << kFastLengthShift |
+                      std::min(nuls, kFastMaxNuls) << kFastNulShift;
+    } else if (starts[prefix] >= 0) {
+      fast_[prefix] = static_cast<uint32_t>(starts[prefix]) << kFastAtShift;
     } else {
       const uint64_t e = primary_[prefix >> (kFastBits - kPrimaryBits)];
-      fast_[prefix] = (e & kCodeLengthMask) != 0
-                          ? static_cast<uint32_t>(starts[prefix])
-                          : static_cast<uint32_t>(e >> 32 | ((e >> 8) & 0xF) << 20);
+      fast_[prefix] = static_cast<uint32_t>((e >> 32) << kFastAtShift |
+                                            ((e >> 8) & 0xF) << kSlowIndexShift);
     }
   }
+  // Every entry's text is read as kFastText bytes.
+  fast_text_.resize(fast_text_.size() + kFastText, 0);
 }
 
 bool CHuffmanFilter::DecodeLong(uint64_t v, int32_t& symbol, int32_t& length) const {
@@ -265,7 +300,7 @@ bool CHuffmanFilter::DecodeLong(uint64_t v, int32_t& symbol, int32_t& length) co
 }
 
 bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t source_bytes,
-                            int32_t& capacity, uint8_t* destination) {
+                            int32_t& capacity, uint8_t* destination, int64_t stop_nuls) {
   if (!built_) {
     if (input_bits > 0 && capacity > 0) {
       // Never built (or the build failed): no code to recognise.
@@ -301,17 +336,27 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
     out += n;
     return true;
   };
-  // Bits decoded so far.
+  // Bits decoded so far, and at least how many 0 bytes the output holds.
   uint64_t p = 0;
+  int64_t nuls = 0;
 
   // Groups of kGroup fast lookups from one window, while a window is one load and holds
   // the group's bits, every lookup has at least kFastBits input bits left (so every
   // symbol of an entry starts before the input ends) and, checked per lookup, an
-  // entry's 4-byte store fits the room (so all its texts fit). A symbol the fast table
-  // does not hold is decoded on its own, then the next group starts after it.
-  if (end - out >= 4) {
-    uint8_t* const store_end = end - 4;
+  // entry's kFastText-byte store fits the room (so all its texts fit). A symbol the fast
+  // table does not hold is decoded on its own, then the next group starts after it.
+  if (end - out >= kFastText) {
+    uint8_t* const store_end = end - kFastText;
+    const uint8_t* const fast_text = fast_text_.data();
+  fast:
     while (static_cast<int64_t>(p) + kGroup * kFastBits <= input && (p >> 3) + 8 <= source_bytes) {
+      if (nuls >= stop_nuls) {
+        // Without an escape byte the zero-run stage copies this output as it is, so its
+        // first stop_nuls 0 bytes are already final.
+        if (!std::memchr(destination, format::kRunEscape, static_cast<size_t>(out - destination))) goto done;
+        stop_nuls = kNoStop;
+        goto fast;
+      }
       uint64_t w;
       std::memcpy(&w, source + (p >> 3), 8);
       uint64_t window = __builtin_bswap64(w) << (p & 7);
@@ -319,10 +364,11 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
       for (int k = 0; k < kGroup; ++k) {
         if (out > store_end) goto rest;
         f = fast[window >> (64 - kFastBits)];
-        const uint32_t bits = (f >> 24) & 0xF;
+        const uint32_t bits = f & kFastCodeMask;
         if (bits == 0) goto one;
-        std::memcpy(out, &f, 4);
-        out += f >> 28;
+        std::memcpy(out, fast_text + ((f >> kFastAtShift) & (kFastAtLimit - 1)), kFastText);
+        out += (f >> kFastLengthShift) & 0x1F;
+        nuls += f >> kFastNulShift;
         window <<= bits;
         p += bits;
       }
@@ -331,12 +377,13 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
       // One symbol on its own, named by the fast entry or found through its secondary
       // table; the window holds enough valid bits for that table.
       {
-        const uint32_t bits = f >> 20;
+        const uint32_t bits = f >> kSlowIndexShift;
+        const uint32_t at = (f >> kFastAtShift) & kSlowAtMask;
         uint64_t e;
         if (bits == 0) {
-          e = symbol_entries_[f];
+          e = symbol_entries_[at];
         } else {
-          e = secondary[(f & 0xFFFFF) + ((window << kPrimaryBits) >> (64 - bits))];
+          e = secondary[at + ((window << kPrimaryBits) >> (64 - bits))];
           if (e == 0) {
             // Longer than both tables: decode from the code ranges.
             int32_t s = 0;
@@ -346,6 +393,7 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
           }
         }
         p += e & kCodeLengthMask;
+        nuls += TextAt(e) == 0;  // the text of byte 0; phrases hold no 0 byte
         if (!put(e)) goto done;
       }
     }
@@ -539,7 +587,7 @@ void RecordCodec::Release() {
 }
 
 void RecordCodec::DecodeRecord(uint8_t* buf1, uint8_t* buf2, size_t buf_size, int32_t read_bytes,
-                               int32_t decode_bytes) {
+                               int32_t decode_bytes, int64_t field_count) {
   // Input and output bounds never reach past the buffers, whatever meta.dat claims.
   const int64_t max_bits = static_cast<int64_t>(buf_size) * 8;
   const int32_t decode_bits =
@@ -549,7 +597,9 @@ void RecordCodec::DecodeRecord(uint8_t* buf1, uint8_t* buf2, size_t buf_size, in
   // The first stage reads only the record's own bytes: where meta.dat claims more input
   // than a fetch reads, the rest reads as zero, never as an earlier record's output.
   const size_t source_bytes = std::min(buf_size, static_cast<size_t>(std::max(read_bytes, 0)));
-  huffman.decode(decode_bits, buf1, source_bytes, produced, buf2);
+  // A field ends with a 0 byte: once the first stage's output holds field_count final
+  // ones, the rest of the record's bytes reach no field.
+  huffman.decode(decode_bits, buf1, source_bytes, produced, buf2, field_count);
   // The second stage reads only what the first one wrote: an escape cut off at the end
   // of a damaged record reads zeros, never bytes an earlier record left in buf2.
   int32_t capacity = decode_bits;

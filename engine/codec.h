@@ -26,10 +26,16 @@ class CHuffmanFilter {
   // text of symbol 256 + k; both arrays are borrowed and must outlive the decoder.
   bool createDecoder(int32_t symbol_count, const std::string* phrases, const int32_t* weights);
 
-  // Writes whole 4-byte words and 16-byte blocks while the room allows, so bytes of
-  // the room past the output may be overwritten; nothing past the room is.
+  // Writes whole 16-byte blocks while the room allows, so bytes of the room past the
+  // output may be overwritten; nothing past the room is.
+  //
+  // With stop_nuls, decoding may also end early, once the output holds at least that
+  // many 0 bytes and no zero-run escape byte (0xFF): its zero-run decoding then already
+  // holds the first stop_nuls field ends of a record, which is all a reader of that
+  // many fields looks at. The output is then a prefix of the whole decode's output.
+  static constexpr int64_t kNoStop = INT64_MAX;
   bool decode(int32_t input_bits, const uint8_t* source, size_t source_bytes, int32_t& capacity,
-              uint8_t* destination);
+              uint8_t* destination, int64_t stop_nuls = kNoStop);
 
   bool destroyDecoder();
 
@@ -48,9 +54,9 @@ class CHuffmanFilter {
   static constexpr int kPrimaryBits = 11;
   static constexpr int kSecondaryBits = 8;
   // Codes up to kFastBits long with texts up to kFastText bytes decode through the fast
-  // table, several at a time (its entries hold 4 bits of code length and 3 text bytes).
+  // table, several at a time (the texts of one lookup fill at most kFastText bytes).
   static constexpr int kFastBits = 12;
-  static constexpr int kFastText = 3;
+  static constexpr int kFastText = 16;
 
  private:
   void SetStatus(int32_t code, std::string text);
@@ -85,14 +91,16 @@ class CHuffmanFilter {
   std::vector<uint64_t> primary_;
   // The fast table, one entry per kFastBits-bit prefix: every whole code the prefix
   // holds, from its start and in order, as long as their texts fit kFastText bytes
-  // together, so one lookup yields several short symbols. The texts lie end to end in
-  // bytes 0-2 (in memory order); byte 3 holds the code bits of all the symbols in its
-  // low 4 bits and their text bytes above. An entry whose byte 3 is 0 holds no symbol:
-  // the prefix starts a code longer than kFastBits or a longer text. Its bits 0-19 then
+  // together, so one lookup yields several symbols or one phrase. An entry holds the
+  // code bits of all its symbols in bits 0-5, where their texts lie end to end in
+  // fast_text_ in bits 6-22, their length in bits 23-27 and how many 0 bytes they hold
+  // (at most 15) in bits 28-31. An entry whose bits 0-5 are 0 holds no symbol: the
+  // prefix starts a code longer than kFastBits or a longer text. Its bits 6-25 then
   // hold that symbol, or, for a code longer than kPrimaryBits, where the secondary table
   // that its bits after kPrimaryBits index starts, with that table's index bits in bits
-  // 20-23.
+  // 26-29.
   std::vector<uint32_t> fast_;
+  std::vector<uint8_t> fast_text_;
   // Codes longer than kPrimaryBits, per length L: the first (smallest) code value, how
   // many codes have that length and where their symbols start in long_symbols_.
   struct LengthRange {
@@ -149,8 +157,10 @@ struct RecordCodec {
   // buf1, using buf2 as the intermediate; both buffers are buf_size bytes. Reads at most
   // read_bytes bytes of input and writes at most decode_bytes bytes of output. The
   // output depends only on the record's own bytes, never on what buf2 held before.
+  // Decoding may stop once the first field_count fields are whole: the texts of those
+  // fields (as SplitRecordFields finds them) are the same as after a whole decode.
   void DecodeRecord(uint8_t* buf1, uint8_t* buf2, size_t buf_size, int32_t read_bytes,
-                    int32_t decode_bytes);
+                    int32_t decode_bytes, int64_t field_count = CHuffmanFilter::kNoStop);
 };
 
 // Opening a base, before its schema is read: reads charfreq.dat and wordfreq.dat from

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "lodex32_errors.h"
+#include "store.h"
 #include "testing/reference_codec.h"
 
 namespace lodex {
@@ -295,7 +296,7 @@ TEST(CHuffmanFilter, SeveralSymbolsPerLookupStopWhereTheReferenceStops) {
     std::vector<Phrase> phrases;
     if (shape == 0) {
       for (int b = 0; b < 8; ++b) w['a' + b] = 40000 >> b;
-      for (int k = 0; k < 24; ++k) phrases.push_back({int32_t(3000 >> (k / 3)), std::string(size_t(k % 10), char('A' + k))});
+      for (int k = 0; k < 24; ++k) phrases.push_back({int32_t(3000 >> (k / 3)), std::string(size_t(k % 19), char('A' + k))});
     } else {
       for (int b = 0; b < 64; ++b) w['0' + b] = 10000;
     }
@@ -336,6 +337,99 @@ TEST(CHuffmanFilter, SeveralSymbolsPerLookupStopWhereTheReferenceStops) {
     }
   }
   EXPECT_GT(several, 0);  // streams of mostly short codes
+}
+
+// Streams of mostly byte 0, escapes and short phrases, as records of many short fields
+// decode to: bytes 0, 0xFF and a few letters weigh most.
+Model FieldModel(std::mt19937& rng) {
+  std::vector<int32_t> w(256);
+  for (int b = 0; b < 256; ++b) w[b] = int32_t(1 + rng() % 50);
+  w[0] = int32_t(2000 + rng() % 4000);
+  w[0xFF] = int32_t(rng() % 2000);
+  for (int b = 'a'; b <= 'h'; ++b) w[b] = int32_t(rng() % 3000);
+  std::vector<Phrase> phrases(rng() % 40);
+  for (Phrase& p : phrases) {
+    const size_t len = 1 + rng() % 20;
+    for (size_t i = 0; i < len; ++i) p.text.push_back(char(rng() % 8 == 0 ? 0xFF : 'a' + rng() % 26));
+    p.count = int32_t(rng() % 3000);
+  }
+  return Model(w, phrases);
+}
+
+TEST(CHuffmanFilter, StoppingAtZeroBytesGivesAPrefixHoldingThem) {
+  // Decoding with a stop count ends early only on an output that holds that many 0
+  // bytes and no escape byte, and is then the start of the whole decode's output.
+  std::mt19937 rng(29);
+  int stopped = 0, whole = 0;
+  for (int model = 0; model < 30; ++model) {
+    Model m = model % 2 ? FieldModel(rng) : RandomModel(rng);
+    if (m.build_result != 0) continue;
+    CHuffmanFilter& h = m.codec.huffman;
+    for (int round = 0; round < 80; ++round) {
+      const RandomStream in = RandomInput(rng, m);
+      const int32_t room = int32_t(rng() % 300);
+      std::vector<uint8_t> all(size_t(room) + 16), part(all.size());
+      int32_t all_cap = room * 8, part_cap = room * 8;
+      ASSERT_TRUE(h.decode(in.bits, in.bytes.data(), in.bytes.size(), all_cap, all.data()));
+      const int64_t stop = int64_t(rng() % 12);
+      ASSERT_TRUE(h.decode(in.bits, in.bytes.data(), in.bytes.size(), part_cap, part.data(), stop));
+      ASSERT_LE(part_cap, all_cap) << "model " << model << " round " << round;
+      const size_t n = size_t(part_cap / 8);
+      ASSERT_TRUE(std::equal(part.begin(), part.begin() + ptrdiff_t(n), all.begin()))
+          << "model " << model << " round " << round;
+      if (part_cap < all_cap) {
+        ++stopped;
+        EXPECT_GE(std::count(part.begin(), part.begin() + ptrdiff_t(n), 0), stop);
+        EXPECT_EQ(std::count(part.begin(), part.begin() + ptrdiff_t(n), 0xFF), 0);
+      } else {
+        ++whole;
+      }
+    }
+  }
+  EXPECT_GT(stopped, 100);
+  EXPECT_GT(whole, 100);
+}
+
+TEST(RecordCodec, FieldsAreTheSameWhenDecodingStopsAfterThem) {
+  // Records of empty and short fields (zero runs, escaped 0xFF bytes) in shared buffers,
+  // cut or damaged at times: the fields a fetch reads are the same whether decoding
+  // stops after the last one or runs to the end of the room.
+  std::mt19937 rng(31);
+  int differ = 0;  // records whose buffers differ past the fields
+  for (int model = 0; model < 12; ++model) {
+    Model m = FieldModel(rng);
+    ASSERT_EQ(m.build_result, 0);
+    const int32_t read_bytes = int32_t(16 + rng() % 100);
+    const size_t size = size_t(2 * read_bytes + 200);
+    std::vector<uint8_t> buf1(size, 0), buf2(size, 0), whole1(size, 0), whole2(size, 0);
+    for (int record = 0; record < 200; ++record) {
+      const size_t field_count = 1 + rng() % 12;
+      BitWriter bw;
+      const int symbols = int(rng() % 120);
+      const int count = int(m.codec.huffman.code_lengths().size());
+      for (int i = 0; i < symbols; ++i) m.Put(bw, rng() % 3 == 0 ? 0 : int(rng() % count));
+      std::vector<uint8_t> bytes = bw.bytes();
+      if (rng() % 8 == 0) bytes.resize(bytes.size() / 2);
+      bytes.resize(size_t(read_bytes), uint8_t(rng()));  // the next records' bytes
+      const int32_t decode_bytes = read_bytes + int32_t(rng() % 16) - 8;
+      std::copy(bytes.begin(), bytes.end(), buf1.begin());
+      std::copy(bytes.begin(), bytes.end(), whole1.begin());
+      m.codec.DecodeRecord(buf1.data(), buf2.data(), size - 1, read_bytes, decode_bytes,
+                           int64_t(field_count));
+      m.codec.DecodeRecord(whole1.data(), whole2.data(), size - 1, read_bytes, decode_bytes);
+      differ += buf1 != whole1;
+      std::vector<const char*> fields(field_count), whole_fields(field_count);
+      SplitRecordFields(reinterpret_cast<char*>(buf1.data()), read_bytes, fields.data(), field_count);
+      SplitRecordFields(reinterpret_cast<char*>(whole1.data()), read_bytes, whole_fields.data(),
+                        field_count);
+      for (size_t f = 0; f < field_count; ++f) {
+        ASSERT_STREQ(fields[f], whole_fields[f]) << "model " << model << " record " << record << " field " << f;
+        ASSERT_EQ(fields[f] - reinterpret_cast<char*>(buf1.data()),
+                  whole_fields[f] - reinterpret_cast<char*>(whole1.data()));
+      }
+    }
+  }
+  EXPECT_GT(differ, 200);
 }
 
 TEST(CHuffmanFilter, LongOutputPassesThroughTheChunks) {

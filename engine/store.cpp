@@ -40,7 +40,7 @@ void DecodeCurrent(RecordState& r, Base& base, int64_t pointer) {
   if (got < want) std::memset(r.buffer1.data() + got, 0, want - got);
   // The last byte of buffer 1 is never written, so every field text ends inside it.
   base.codec.DecodeRecord(r.buffer1.data(), r.buffer2.data(), r.buffer1.size() - 1,
-                          r.read_bytes, r.decode_bytes);
+                          r.read_bytes, r.decode_bytes, static_cast<int64_t>(r.fields.size()));
   r.ClearFieldCache();
 }
 
@@ -132,10 +132,12 @@ void SplitRecordFields(char* buf, int32_t limit, const char** fields, size_t n) 
   static_assert(std::endian::native == std::endian::little);
   if (SplitWholeFields(buf, limit, fields, n)) return;
   // A field runs into the read limit (a damaged or cut record): it is cut before the
-  // limit and the next field starts again at 0.
+  // limit and the next field starts again at 0. A field that would start at the limit
+  // (after a field end on its last byte) is empty: the bytes past the limit are left
+  // from earlier records, not this one's.
   int32_t pos = 0;
   for (size_t i = 0; i < n; ++i) {
-    fields[i] = buf + pos;
+    fields[i] = pos < limit ? buf + pos : buf + limit - 1;
     const int32_t end = FindNul(buf, pos, limit);
     if (end < limit) {
       pos = end + 1;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -269,7 +270,7 @@ TEST_F(DamagedBaseTest, ShortMappingIsRefusedAndPointersPastDataReadShort) {
 void SplitByBytes(char* buf, int32_t limit, const char** fields, size_t n) {
   int32_t pos = 0;
   for (size_t i = 0; i < n; ++i) {
-    fields[i] = buf + pos;
+    fields[i] = pos < limit ? buf + pos : buf + limit - 1;  // a 0 byte: see below
     int32_t end = pos;
     while (end < limit && buf[end] != 0) ++end;
     if (end < limit) {
@@ -302,6 +303,23 @@ TEST(SplitRecordFieldsTest, AgreesWithAByteLoopOnRandomRecords) {
     for (size_t i = 0; i < n; ++i) {
       ASSERT_EQ(fa[i] - a.data(), fb[i] - b.data()) << "round " << round << " field " << i;
     }
+  }
+}
+
+TEST(SplitRecordFieldsTest, AFieldStartingAtTheLimitIsEmpty) {
+  // "ab" ends on the last byte before the limit, so the next field would start past it,
+  // where an earlier record's bytes lie; it is empty instead, as is every field of a
+  // record that ends there. The one after starts again at 0.
+  for (const char* past : {"stale", "", "Z"}) {
+    char buf[32] = "xy\0ab";
+    std::strcpy(buf + 6, past);
+    const char* fields[4];
+    SplitRecordFields(buf, 6, fields, 4);
+    EXPECT_STREQ(fields[0], "xy");
+    EXPECT_STREQ(fields[1], "ab");
+    EXPECT_STREQ(fields[2], "");
+    EXPECT_EQ(fields[2], buf + 5);
+    EXPECT_STREQ(fields[3], "xy");
   }
 }
 
