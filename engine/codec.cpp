@@ -301,6 +301,7 @@ bool CHuffmanFilter::DecodeLong(uint64_t v, int32_t& symbol, int32_t& length) co
 
 bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t source_bytes,
                             int32_t& capacity, uint8_t* destination, int64_t stop_nuls) {
+  stopped_ = false;
   if (!built_) {
     if (input_bits > 0 && capacity > 0) {
       // Never built (or the build failed): no code to recognise.
@@ -339,6 +340,7 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
   // Bits decoded so far, and at least how many 0 bytes the output holds.
   uint64_t p = 0;
   int64_t nuls = 0;
+  bool stopped = false;
 
   // Groups of kGroup fast lookups from one window, while a window is one load and holds
   // the group's bits, every lookup has at least kFastBits input bits left (so every
@@ -353,7 +355,10 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
       if (nuls >= stop_nuls) {
         // Without an escape byte the zero-run stage copies this output as it is, so its
         // first stop_nuls 0 bytes are already final.
-        if (!std::memchr(destination, format::kRunEscape, static_cast<size_t>(out - destination))) goto done;
+        if (!std::memchr(destination, format::kRunEscape, static_cast<size_t>(out - destination))) {
+          stopped = true;
+          goto done;
+        }
         stop_nuls = kNoStop;
         goto fast;
       }
@@ -432,6 +437,7 @@ rest:
     }
   }
 done:
+  stopped_ = stopped;
   capacity = static_cast<int32_t>(8 * (out - destination));
   // Assigned in place: the text's buffer is reused from decode to decode.
   SetDecodeOk();
@@ -586,24 +592,58 @@ void RecordCodec::Release() {
   weights.clear();
 }
 
+namespace {
+
+// The two buffers' bounds, whatever meta.dat claims: input and output never reach past them.
+struct RecordBounds {
+  int32_t decode_bits;  // input of the first stage, room of the second
+  int32_t read_bits;    // room of the first stage
+  size_t read_bytes;    // bytes of the stored form
+};
+RecordBounds BoundRecord(size_t buf_size, int32_t read_bytes, int32_t decode_bytes) {
+  const int64_t max_bits = static_cast<int64_t>(buf_size) * 8;
+  RecordBounds b;
+  b.decode_bits = static_cast<int32_t>(std::clamp<int64_t>(int64_t{decode_bytes} * 8, 0, max_bits));
+  b.read_bits = static_cast<int32_t>(std::clamp<int64_t>(int64_t{read_bytes} * 8, 0, max_bits));
+  b.read_bytes = static_cast<size_t>(b.read_bits / 8);
+  return b;
+}
+
+}  // namespace
+
 void RecordCodec::DecodeRecord(uint8_t* buf1, uint8_t* buf2, size_t buf_size, int32_t read_bytes,
                                int32_t decode_bytes, int64_t field_count) {
-  // Input and output bounds never reach past the buffers, whatever meta.dat claims.
-  const int64_t max_bits = static_cast<int64_t>(buf_size) * 8;
-  const int32_t decode_bits =
-      static_cast<int32_t>(std::clamp<int64_t>(int64_t{decode_bytes} * 8, 0, max_bits));
-  int32_t produced =
-      static_cast<int32_t>(std::clamp<int64_t>(int64_t{read_bytes} * 8, 0, max_bits));
+  const RecordBounds b = BoundRecord(buf_size, read_bytes, decode_bytes);
   // The first stage reads only the record's own bytes: where meta.dat claims more input
   // than a fetch reads, the rest reads as zero, never as an earlier record's output.
-  const size_t source_bytes = std::min(buf_size, static_cast<size_t>(std::max(read_bytes, 0)));
   // A field ends with a 0 byte: once the first stage's output holds field_count final
   // ones, the rest of the record's bytes reach no field.
-  huffman.decode(decode_bits, buf1, source_bytes, produced, buf2, field_count);
+  int32_t produced = b.read_bits;
+  huffman.decode(b.decode_bits, buf1, b.read_bytes, produced, buf2, field_count);
   // The second stage reads only what the first one wrote: an escape cut off at the end
   // of a damaged record reads zeros, never bytes an earlier record left in buf2.
-  int32_t capacity = decode_bits;
+  int32_t capacity = b.decode_bits;
   rle.decode(produced, buf2, static_cast<size_t>(produced / 8), capacity, buf1);
+}
+
+void RecordCodec::DecodeStored(const uint8_t* source, size_t source_bytes, uint8_t* buf1,
+                               uint8_t* buf2, size_t buf_size, int32_t read_bytes,
+                               int32_t decode_bytes, int64_t field_count) {
+  const RecordBounds b = BoundRecord(buf_size, read_bytes, decode_bytes);
+  source_bytes = std::min(source_bytes, b.read_bytes);
+  int32_t produced = b.read_bits;
+  huffman.decode(b.decode_bits, source, source_bytes, produced, buf1, field_count);
+  // Stopped after the fields, without an escape, and inside the second stage's room:
+  // that stage would copy the output as it is.
+  if (huffman.stopped() && produced <= b.decode_bits) return;
+  // Otherwise as DecodeRecord: the first stage's output in buffer 2, the stored bytes
+  // (then zeros) in buffer 1 under the second stage's output.
+  const size_t n = static_cast<size_t>(produced / 8);
+  std::memcpy(buf2, buf1, n);
+  if (source_bytes > 0) std::memcpy(buf1, source, source_bytes);
+  std::memset(buf1 + source_bytes, 0, b.read_bytes - source_bytes);
+  int32_t capacity = b.decode_bits;
+  rle.decode(produced, buf2, n, capacity, buf1);
 }
 
 namespace {

@@ -42,6 +42,8 @@ class CHuffmanFilter {
   int32_t status() const { return status_; }
   const std::string& status_text() const { return status_text_; }
   bool built() const { return built_; }
+  // Whether the last decode ended early at stop_nuls 0 bytes.
+  bool stopped() const { return stopped_; }
 
   // The code lengths and codes of the last build (empty when none).
   const std::vector<int16_t>& code_lengths() const { return lengths_; }
@@ -72,6 +74,7 @@ class CHuffmanFilter {
   int32_t status_ = 0;
   std::string status_text_;
   bool decode_ok_ = false;  // status_text_ holds the text of a successful decode
+  bool stopped_ = false;
   int32_t symbol_count_ = 0;
   const std::string* phrases_ = nullptr;
   const int32_t* weights_ = nullptr;
@@ -161,6 +164,14 @@ struct RecordCodec {
   // fields (as SplitRecordFields finds them) are the same as after a whole decode.
   void DecodeRecord(uint8_t* buf1, uint8_t* buf2, size_t buf_size, int32_t read_bytes,
                     int32_t decode_bytes, int64_t field_count = CHuffmanFilter::kNoStop);
+
+  // DecodeRecord of the stored bytes at source (of which at most read_bytes are read;
+  // bytes past source_bytes read as zero) without copying them into buf1 first. The
+  // fields read from buf1 are the same as DecodeRecord's; bytes of buf1 past them may not
+  // be, and buf2's may not either.
+  void DecodeStored(const uint8_t* source, size_t source_bytes, uint8_t* buf1, uint8_t* buf2,
+                    size_t buf_size, int32_t read_bytes, int32_t decode_bytes,
+                    int64_t field_count = CHuffmanFilter::kNoStop);
 };
 
 // Opening a base, before its schema is read: reads charfreq.dat and wordfreq.dat from

@@ -393,7 +393,8 @@ TEST(CHuffmanFilter, StoppingAtZeroBytesGivesAPrefixHoldingThem) {
 TEST(RecordCodec, FieldsAreTheSameWhenDecodingStopsAfterThem) {
   // Records of empty and short fields (zero runs, escaped 0xFF bytes) in shared buffers,
   // cut or damaged at times: the fields a fetch reads are the same whether decoding
-  // stops after the last one or runs to the end of the room.
+  // stops after the last one or runs to the end of the room, and whether it decodes the
+  // stored bytes in buffer 1 or where they were read (fewer of them at times).
   std::mt19937 rng(31);
   int differ = 0;  // records whose buffers differ past the fields
   for (int model = 0; model < 12; ++model) {
@@ -402,7 +403,8 @@ TEST(RecordCodec, FieldsAreTheSameWhenDecodingStopsAfterThem) {
     const int32_t read_bytes = int32_t(16 + rng() % 100);
     const size_t size = size_t(2 * read_bytes + 200);
     std::vector<uint8_t> buf1(size, 0), buf2(size, 0), whole1(size, 0), whole2(size, 0);
-    for (int record = 0; record < 200; ++record) {
+    std::vector<uint8_t> stored1(size, 0), stored2(size, 0);
+    for (int record = 0; record < 300; ++record) {
       const size_t field_count = 1 + rng() % 12;
       BitWriter bw;
       const int symbols = int(rng() % 120);
@@ -411,21 +413,34 @@ TEST(RecordCodec, FieldsAreTheSameWhenDecodingStopsAfterThem) {
       std::vector<uint8_t> bytes = bw.bytes();
       if (rng() % 8 == 0) bytes.resize(bytes.size() / 2);
       bytes.resize(size_t(read_bytes), uint8_t(rng()));  // the next records' bytes
+      // A read cut short by the end of the file: the rest reads as zero.
+      const size_t got = rng() % 6 == 0 ? rng() % size_t(read_bytes) : size_t(read_bytes);
+      std::fill(bytes.begin() + ptrdiff_t(got), bytes.end(), 0);
       const int32_t decode_bytes = read_bytes + int32_t(rng() % 16) - 8;
       std::copy(bytes.begin(), bytes.end(), buf1.begin());
       std::copy(bytes.begin(), bytes.end(), whole1.begin());
+      // The stored bytes alone, so that reading past them shows.
+      const std::unique_ptr<uint8_t[]> source(new uint8_t[got + 1]);
+      std::copy(bytes.begin(), bytes.begin() + ptrdiff_t(got), source.get());
       m.codec.DecodeRecord(buf1.data(), buf2.data(), size - 1, read_bytes, decode_bytes,
                            int64_t(field_count));
       m.codec.DecodeRecord(whole1.data(), whole2.data(), size - 1, read_bytes, decode_bytes);
+      m.codec.DecodeStored(source.get(), got, stored1.data(), stored2.data(), size - 1, read_bytes,
+                           decode_bytes, int64_t(field_count));
       differ += buf1 != whole1;
-      std::vector<const char*> fields(field_count), whole_fields(field_count);
-      SplitRecordFields(reinterpret_cast<char*>(buf1.data()), read_bytes, fields.data(), field_count);
-      SplitRecordFields(reinterpret_cast<char*>(whole1.data()), read_bytes, whole_fields.data(),
-                        field_count);
-      for (size_t f = 0; f < field_count; ++f) {
-        ASSERT_STREQ(fields[f], whole_fields[f]) << "model " << model << " record " << record << " field " << f;
-        ASSERT_EQ(fields[f] - reinterpret_cast<char*>(buf1.data()),
-                  whole_fields[f] - reinterpret_cast<char*>(whole1.data()));
+      for (std::vector<uint8_t>* decoded : {&buf1, &stored1}) {
+        // The split cuts a field running into the limit in place: each gets its own copy.
+        std::vector<uint8_t> whole = whole1;
+        std::vector<const char*> fields(field_count), whole_fields(field_count);
+        char* const at = reinterpret_cast<char*>(decoded->data());
+        char* const whole_at = reinterpret_cast<char*>(whole.data());
+        SplitRecordFields(at, read_bytes, fields.data(), field_count);
+        SplitRecordFields(whole_at, read_bytes, whole_fields.data(), field_count);
+        for (size_t f = 0; f < field_count; ++f) {
+          ASSERT_STREQ(fields[f], whole_fields[f])
+              << "model " << model << " record " << record << " field " << f << (decoded == &buf1 ? " in place" : " stored");
+          ASSERT_EQ(fields[f] - at, whole_fields[f] - whole_at);
+        }
       }
     }
   }

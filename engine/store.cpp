@@ -21,26 +21,31 @@ namespace {
 // Mapping-window entries that could not be read: they name no record.
 constexpr uint32_t kUnreadPointer = 0xFFFFFFFFu;
 
-// Reads the stored form at pointer into buffer 1 and decodes it there. The caller holds
-// the fetch lock. Bytes that cannot be read (a pointer outside data.dat, a short file)
-// read as zero, so a damaged record decodes to empty or cut texts.
+// Decodes the stored form at pointer into buffer 1, straight from the mapped data.dat
+// where there is one. The caller holds the fetch lock. Bytes that cannot be read (a
+// pointer outside data.dat, a short file) read as zero, so a damaged record decodes to
+// empty or cut texts.
 void DecodeCurrent(RecordState& r, Base& base, int64_t pointer) {
   const size_t want = static_cast<size_t>(r.read_bytes);
-  size_t got = 0;
+  // The last byte of buffer 1 is never written, so every field text ends inside it.
+  const size_t buf_size = r.buffer1.size() - 1;
+  const int64_t fields = static_cast<int64_t>(r.fields.size());
   std::FILE* data = base.files.data.get();
   if (const uint8_t* view = base.data_view.data()) {
     const size_t size = base.data_view.size();
-    if (pointer >= 0 && static_cast<uint64_t>(pointer) < size) {
-      got = std::min(want, size - static_cast<size_t>(pointer));
-      std::memcpy(r.buffer1.data(), view + pointer, got);
+    const bool inside = pointer >= 0 && static_cast<uint64_t>(pointer) < size;
+    const size_t got = inside ? std::min(want, size - static_cast<size_t>(pointer)) : 0;
+    base.codec.DecodeStored(inside ? view + pointer : view, got, r.buffer1.data(),
+                            r.buffer2.data(), buf_size, r.read_bytes, r.decode_bytes, fields);
+  } else {
+    size_t got = 0;
+    if (data && pointer >= 0 && std::fseek(data, static_cast<long>(pointer), SEEK_SET) == 0) {
+      got = std::fread(r.buffer1.data(), 1, want, data);
     }
-  } else if (data && pointer >= 0 && std::fseek(data, static_cast<long>(pointer), SEEK_SET) == 0) {
-    got = std::fread(r.buffer1.data(), 1, want, data);
+    if (got < want) std::memset(r.buffer1.data() + got, 0, want - got);
+    base.codec.DecodeRecord(r.buffer1.data(), r.buffer2.data(), buf_size, r.read_bytes,
+                            r.decode_bytes, fields);
   }
-  if (got < want) std::memset(r.buffer1.data() + got, 0, want - got);
-  // The last byte of buffer 1 is never written, so every field text ends inside it.
-  base.codec.DecodeRecord(r.buffer1.data(), r.buffer2.data(), r.buffer1.size() - 1,
-                          r.read_bytes, r.decode_bytes, static_cast<int64_t>(r.fields.size()));
   r.ClearFieldCache();
 }
 
@@ -137,7 +142,7 @@ void SplitRecordFields(char* buf, int32_t limit, const char** fields, size_t n) 
   // from earlier records, not this one's.
   int32_t pos = 0;
   for (size_t i = 0; i < n; ++i) {
-    fields[i] = pos < limit ? buf + pos : buf + limit - 1;
+    fields[i] = buf + (pos < limit ? pos : std::max(limit - 1, 0));
     const int32_t end = FindNul(buf, pos, limit);
     if (end < limit) {
       pos = end + 1;

@@ -270,7 +270,7 @@ TEST_F(DamagedBaseTest, ShortMappingIsRefusedAndPointersPastDataReadShort) {
 void SplitByBytes(char* buf, int32_t limit, const char** fields, size_t n) {
   int32_t pos = 0;
   for (size_t i = 0; i < n; ++i) {
-    fields[i] = pos < limit ? buf + pos : buf + limit - 1;  // a 0 byte: see below
+    fields[i] = buf + (pos < limit ? pos : std::max(limit - 1, 0));  // a 0 byte: see below
     int32_t end = pos;
     while (end < limit && buf[end] != 0) ++end;
     if (end < limit) {
@@ -321,6 +321,12 @@ TEST(SplitRecordFieldsTest, AFieldStartingAtTheLimitIsEmpty) {
     EXPECT_EQ(fields[2], buf + 5);
     EXPECT_STREQ(fields[3], "xy");
   }
+  // Without a limit every field starts at 0.
+  char empty[8] = "";
+  const char* fields[2];
+  SplitRecordFields(empty, 0, fields, 2);
+  EXPECT_EQ(fields[0], empty);
+  EXPECT_EQ(fields[1], empty);
 }
 
 }  // namespace
