@@ -77,9 +77,21 @@ class WindowedReader {
 inline constexpr size_t kMaxWordBytes = format::kMaxStoredWord;
 
 struct StoredWord {
-  char text[kMaxWordBytes + 1] = {};
+  // Only text[0 .. length] (the word and its 0 byte) is ever written or read, so the
+  // rest is left unset and copies take just that.
+  char text[kMaxWordBytes + 1];
   uint16_t length = 0;
   uint32_t posting_count = 0;
+
+  StoredWord() { text[0] = '\0'; }
+  StoredWord(const StoredWord& other) { *this = other; }
+  StoredWord& operator=(const StoredWord& other) {
+    if (this == &other) return *this;
+    length = other.length;
+    posting_count = other.posting_count;
+    std::memcpy(text, other.text, size_t{length} + 1);
+    return *this;
+  }
 
   std::string_view view() const { return {text, length}; }
 };
@@ -89,7 +101,8 @@ struct StoredWord {
 struct BlockHeader {
   uint32_t word_count = 0;
   uint32_t post_offset = 0;
-  std::array<uint8_t, format::kPrefixSlots * format::kPrefixSlotBytes> prefixes{};
+  // Set only when read from a stream (mapped_prefixes is null).
+  std::array<uint8_t, format::kPrefixSlots * format::kPrefixSlotBytes> prefixes;
   const uint8_t* mapped_prefixes = nullptr;  // in the view, or null: prefixes holds them
 
   const uint8_t* prefix_table() const {

@@ -37,6 +37,30 @@ inline int CompareKeys(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
+// The sign of (key form of word).compare(key) in a field of whole numbers with `places`
+// integer places, for a key of that width ("P" and the places), when the word is plain:
+// 1 to places digits, the first not 0. Its key form is then "P", zeros up to the places
+// and the word, so it is compared piece by piece without being formed. Answers false
+// for a word or key of any other shape.
+bool ComparePlainNumber(std::string_view word, std::string_view key, size_t places, int* cmp) {
+  const size_t n = word.size();
+  if (n == 0 || n > places || key.size() != places + 1 || key[0] != 'P' || word[0] == '0') {
+    return false;
+  }
+  for (char c : word) {
+    if (c < '0' || c > '9') return false;
+  }
+  const size_t zeros = places - n;
+  for (size_t i = 1; i <= zeros; ++i) {
+    if (key[i] != '0') {
+      *cmp = static_cast<uint8_t>(key[i]) > '0' ? -1 : 1;
+      return true;
+    }
+  }
+  *cmp = CompareKeys(word, key.substr(1 + zeros));
+  return true;
+}
+
 void KeyOf(const FieldWords& field, std::string_view text, std::string* key) {
   if (field.key_form) {
     field.key_form(text, key);
@@ -175,6 +199,12 @@ int32_t LoadWordIndex(Base& base) {
     std::fputs("Stort problem\n", stdout);
     std::fflush(stdout);
   }
+  for (size_t f = 0; f < base.index.fields.size() && f < schema.normalisers.size(); ++f) {
+    const KeyNormaliser& n = schema.normalisers[f];
+    if (n.kind() == KeyNormaliser::Kind::kNumeric && n.frac_digits() <= 0 && n.int_digits() > 0) {
+      base.index.fields[f].whole_places = n.int_digits();
+    }
+  }
   return 0;
 }
 
@@ -220,10 +250,14 @@ LocateResult Locate(WordIndex& index, int field, std::string_view key, LocateMod
   uint64_t posting = header.post_offset;
   StoredWord word;
   std::string word_key;
+  const size_t places = static_cast<size_t>(words.whole_places);
   for (uint32_t w = 0; w < header.word_count; ++w) {
     if (!ReadWordEntry(index.words, header, &pos, &word)) break;
-    KeyOf(words, word.view(), &word_key);
-    const int cmp = CompareKeys(word_key, key);
+    int cmp;
+    if (places == 0 || !ComparePlainNumber(word.view(), key, places, &cmp)) {
+      KeyOf(words, word.view(), &word_key);
+      cmp = CompareKeys(word_key, key);
+    }
     if (cmp >= 0) {
       if (cmp > 0 && mode == LocateMode::kExact) return result;
       result.found = true;

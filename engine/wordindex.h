@@ -27,6 +27,10 @@ struct FieldWords {
   uint64_t stretch_begin = 0;  // its postings in post.dat: [begin, end)
   uint64_t stretch_end = 0;
   KeyFormFn key_form;
+  // For a field of whole numbers (a numeric key form without fraction places): its
+  // integer places, so that a locate can compare plain digit words without forming
+  // their keys. 0 for every other field.
+  int32_t whole_places = 0;
   // The entries' key forms ascend strictly (as a sound index's do), so a locate may
   // search the directory by halving instead of walking it.
   bool ascending = false;

@@ -457,5 +457,55 @@ TEST(WordIndexTest, LocateLowerBoundMatchesASortedList) {
   }
 }
 
+// A whole-number field: a locate compares plain numbers without forming their keys and
+// keys every other word (leading zeros, signs, blanks, points, letters, numbers longer
+// than the places) as usual; both give the first word not below the probe's key.
+TEST(WordIndexTest, WholeNumberFieldsLocateByTheirKeyForms) {
+  constexpr int kPlaces = 6;
+  std::mt19937 rng(13);
+  const char alphabet[] = "0123456789000-+ .,x";
+  auto random_text = [&] {
+    std::string t(1 + rng() % 9, '0');
+    for (char& c : t) c = rng() % 4 != 0 ? char('0' + rng() % 10) : alphabet[rng() % (sizeof alphabet - 1)];
+    return t;
+  };
+  std::map<std::string, std::string> by_key;  // key form -> stored word
+  while (by_key.size() < 400) {
+    const std::string text = random_text();
+    by_key.emplace(NumericKey(text, kPlaces, 0), text);
+  }
+  std::vector<IndexWord> words;
+  std::vector<std::string> keys;
+  for (const auto& [key, text] : by_key) {
+    words.push_back({text, {static_cast<uint32_t>(words.size() % 48)}});
+    keys.push_back(key);
+  }
+  const testing::IndexImages images = testing::WriteIndex({words}, 48, 16);
+  const testing::TempFile index2 = FileWith(images.index2), post = FileWith(images.post);
+  WordIndex index;
+  std::vector<KeyFormFn> forms{[](std::string_view text, std::string* key) {
+    NumericKeyInto(text, kPlaces, 0, key);
+  }};
+  ASSERT_TRUE(index.Load(std::string_view(images.index1.data(), images.index1.size()),
+                         images.field_starts, forms, index2.get(), post.get(), images.post.size(),
+                         48, true));
+  index.fields[0].whole_places = kPlaces;
+  int plain_probes = 0;
+  for (int probe = 0; probe < 3000; ++probe) {
+    const std::string key = NumericKey(random_text(), kPlaces, 0);
+    plain_probes += key[0] == 'P';
+    const auto at = std::lower_bound(keys.begin(), keys.end(), key);
+    const LocateResult r = Locate(index, 0, key, LocateMode::kLowerBound);
+    ASSERT_EQ(r.found, at != keys.end()) << key;
+    if (!r.found) continue;
+    ASSERT_EQ(r.equal, *at == key) << key;
+    WordIterator it;
+    ASSERT_TRUE(it.Position(index, 0, r.block, r.word));
+    ASSERT_EQ(NumericKey(it.word().view(), kPlaces, 0), *at) << key;
+    ASSERT_EQ(Locate(index, 0, key, LocateMode::kExact).found, *at == key) << key;
+  }
+  EXPECT_GT(plain_probes, 1000);
+}
+
 }  // namespace
 }  // namespace lodex
