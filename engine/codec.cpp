@@ -59,7 +59,8 @@ static_assert((kGroup - 1) * CHuffmanFilter::kFastBits + CHuffmanFilter::kPrimar
 // its 0 bytes; the code bits are the low bits so that a shift by the entry uses them.
 constexpr uint32_t kFastCodeMask = 0x3F;
 constexpr int kFastAtShift = 6;
-constexpr uint32_t kFastAtLimit = uint32_t{1} << 17;
+constexpr uint32_t kFastAtLimit = uint32_t{1} << 16;
+constexpr uint32_t kFastEscape = uint32_t{1} << 22;  // a text holds the escape byte 0xFF
 constexpr int kFastLengthShift = 23;
 constexpr int kFastNulShift = 28;
 constexpr uint32_t kFastMaxNuls = 15;
@@ -72,10 +73,15 @@ constexpr uint32_t kSlowAtMask = 0xFFFFF;
 constexpr int64_t kCopyStep = 16;
 
 constexpr uint64_t kCodeLengthMask = 0xFF;
-inline uint64_t EntryOf(int32_t code_length, uint64_t text_length, uint64_t text_at) {
-  return static_cast<uint64_t>(code_length) | text_length << 8 | text_at << 32;
+// Bit 31 of a symbol entry: its text holds the escape byte 0xFF (texts are at most 255
+// bytes, wordfreq.dat's limit, so the length never reaches it).
+constexpr uint64_t kEntryEscape = uint64_t{1} << 31;
+inline uint64_t EntryOf(int32_t code_length, uint64_t text_length, uint64_t text_at, bool escape) {
+  return static_cast<uint64_t>(code_length) | text_length << 8 | text_at << 32 |
+         (escape ? kEntryEscape : 0);
 }
-inline int64_t TextLength(uint64_t entry) { return static_cast<int64_t>((entry >> 8) & 0xFFFFFF); }
+inline int64_t TextLength(uint64_t entry) { return static_cast<int64_t>((entry >> 8) & 0x7FFFFF); }
+static_assert((kEntryEscape >> 9) == kFastEscape, "the decoder moves the flag by 9 bits");
 inline uint64_t TextAt(uint64_t entry) { return entry >> 32; }
 
 // Copies n bytes without a library call for the short texts of a decode's last bytes.
@@ -152,7 +158,8 @@ void CHuffmanFilter::BuildTables() {
       n = phrase.size();
       text_ += phrase;
     }
-    symbol_entries_[s] = EntryOf(lengths_[s], n, at);
+    const bool escape = std::memchr(text_.data() + at, format::kRunEscape, n) != nullptr;
+    symbol_entries_[s] = EntryOf(lengths_[s], n, at, escape);
   }
   text_.append(2 * kCopyStep, '\0');
 
@@ -245,6 +252,7 @@ void CHuffmanFilter::BuildFastTable() {
     uint32_t bits = 0;
     uint32_t length = 0;
     uint32_t nuls = 0;
+    uint32_t escape = 0;
     // Whole codes from the prefix's start on: the bits after `bits` start the next code,
     // which counts when the prefix holds all of it and its text still fits.
     while (bits < kFastBits) {
@@ -257,6 +265,7 @@ void CHuffmanFilter::BuildFastTable() {
       const char* from = text_.data() + TextAt(e);
       std::memcpy(entry + length, from, n);
       nuls += static_cast<uint32_t>(std::count(from, from + n, '\0'));
+      if (e & kEntryEscape) escape = kFastEscape;
       bits += code_length;
       length += n;
     }
@@ -272,7 +281,7 @@ void CHuffmanFilter::BuildFastTable() {
       }
     }
     if (bits != 0) {
-      fast_[prefix] = bits | p.at << kFastAtShift | length << kFastLengthShift |
+      fast_[prefix] = bits | p.at << kFastAtShift | escape | length << kFastLengthShift |
                       std::min(nuls, kFastMaxNuls) << kFastNulShift;
     } else if (starts[prefix] >= 0) {
       fast_[prefix] = static_cast<uint32_t>(starts[prefix]) << kFastAtShift;
@@ -340,6 +349,7 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
   // Bits decoded so far, and at least how many 0 bytes the output holds.
   uint64_t p = 0;
   int64_t nuls = 0;
+  uint32_t seen = 0;  // kFastEscape once the output holds an escape byte
   bool stopped = false;
 
   // Groups of kGroup fast lookups from one window, while a window is one load and holds
@@ -355,7 +365,7 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
       if (nuls >= stop_nuls) {
         // Without an escape byte the zero-run stage copies this output as it is, so its
         // first stop_nuls 0 bytes are already final.
-        if (!std::memchr(destination, format::kRunEscape, static_cast<size_t>(out - destination))) {
+        if ((seen & kFastEscape) == 0) {
           stopped = true;
           goto done;
         }
@@ -371,6 +381,7 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
         f = fast[window >> (64 - kFastBits)];
         const uint32_t bits = f & kFastCodeMask;
         if (bits == 0) goto one;
+        seen |= f;
         std::memcpy(out, fast_text + ((f >> kFastAtShift) & (kFastAtLimit - 1)), kFastText);
         out += (f >> kFastLengthShift) & 0x1F;
         nuls += f >> kFastNulShift;
@@ -399,6 +410,7 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
         }
         p += e & kCodeLengthMask;
         nuls += TextAt(e) == 0;  // the text of byte 0; phrases hold no 0 byte
+        seen |= static_cast<uint32_t>((e & kEntryEscape) >> 9);
         if (!put(e)) goto done;
       }
     }
