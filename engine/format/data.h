@@ -26,6 +26,11 @@
 //   produced bytes back into buffer 1 with room for D bytes; split buffer 1 into field
 //   texts, scanning no further than R bytes.
 //
+// The fields are the texts up to the (field count)-th NUL within R bytes, so a reader may
+// stop decoding once that NUL is final: the engine stops the Huffman stage when its
+// output holds that many zero bytes and no 0xFF byte (the zero-run stage would then copy
+// it unchanged).
+//
 // So a record decodes whole when its Huffman bits fit D * 8, its zero-run coded form
 // fits R bytes, its stored bytes fit R bytes, and its decoded form fits both D and R
 // bytes. data.dat is padded so that a read of R bytes at any record pointer is never
