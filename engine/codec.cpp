@@ -411,7 +411,14 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
         p += e & kCodeLengthMask;
         nuls += TextAt(e) == 0;  // the text of byte 0; phrases hold no 0 byte
         seen |= static_cast<uint32_t>((e & kEntryEscape) >> 9);
-        if (!put(e)) goto done;
+        const int64_t n = TextLength(e);
+        if (n <= kFastText) {
+          // The room holds a fast entry's store here, and text_ a block past any text.
+          std::memcpy(out, text + TextAt(e), kFastText);
+          out += n;
+        } else if (!put(e)) {
+          goto done;
+        }
       }
     }
   }
