@@ -360,7 +360,6 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
   if (end - out >= kFastText) {
     uint8_t* const store_end = end - kFastText;
     const uint8_t* const fast_text = fast_text_.data();
-  fast:
     while (static_cast<int64_t>(p) + kGroup * kFastBits <= input && (p >> 3) + 8 <= source_bytes) {
       if (nuls >= stop_nuls) {
         // Without an escape byte the zero-run stage copies this output as it is, so its
@@ -370,7 +369,7 @@ bool CHuffmanFilter::decode(int32_t input_bits, const uint8_t* source, size_t so
           goto done;
         }
         stop_nuls = kNoStop;
-        goto fast;
+        continue;
       }
       uint64_t w;
       std::memcpy(&w, source + (p >> 3), 8);

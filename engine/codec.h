@@ -85,10 +85,10 @@ class CHuffmanFilter {
 
   // A symbol's entry: code length in bits 0-7, output length in bits 8-30, whether the
   // output holds the escape byte 0xFF in bit 31, where the output starts in text_ in
-  // bits 32-63 (symbol_entries_). The primary entry of a
-  // kPrimaryBits-bit prefix is the symbol entry of the code the prefix starts, or, for
-  // a prefix of longer codes, 0 in bits 0-7, the secondary table's index bits in bits
-  // 8-15 and its start in secondary_ in bits 32-63. A secondary table holds the symbol
+  // bits 32-63 (symbol_entries_). The primary entry of a kPrimaryBits-bit prefix is the
+  // symbol entry of the code the prefix starts, or, for a prefix of longer codes, 0 in
+  // bits 0-7, the secondary table's index bits in bits 8-15 and its start in secondary_
+  // in bits 32-63. A secondary table holds the symbol
   // entries of the codes its bits complete, and 0 where the code is longer.
   std::vector<uint64_t> symbol_entries_;
   std::vector<uint64_t> secondary_;
@@ -98,11 +98,11 @@ class CHuffmanFilter {
   // together, so one lookup yields several symbols or one phrase. An entry holds the
   // code bits of all its symbols in bits 0-5, where their texts lie end to end in
   // fast_text_ in bits 6-21, whether they hold the escape byte 0xFF in bit 22, their
-  // length in bits 23-27 and how many 0 bytes they hold (at most 15) in bits 28-31. An entry whose bits 0-5 are 0 holds no symbol: the
-  // prefix starts a code longer than kFastBits or a longer text. Its bits 6-25 then
-  // hold that symbol, or, for a code longer than kPrimaryBits, where the secondary table
-  // that its bits after kPrimaryBits index starts, with that table's index bits in bits
-  // 26-29.
+  // length in bits 23-27 and how many 0 bytes they hold (at most 15) in bits 28-31. An
+  // entry whose bits 0-5 are 0 holds no symbol: the prefix starts a code longer than
+  // kFastBits or a longer text. Its bits 6-25 then hold that symbol, or, for a code
+  // longer than kPrimaryBits, where the secondary table that its bits after kPrimaryBits
+  // index starts, with that table's index bits in bits 26-29.
   std::vector<uint32_t> fast_;
   std::vector<uint8_t> fast_text_;
   // Codes longer than kPrimaryBits, per length L: the first (smallest) code value, how

@@ -41,12 +41,10 @@ inline int CompareKeys(std::string_view a, std::string_view b) {
 // integer places, for a key of that width ("P" and the places), when the word is plain:
 // 1 to places digits, the first not 0. Its key form is then "P", zeros up to the places
 // and the word, so it is compared piece by piece without being formed. Answers false
-// for a word or key of any other shape.
+// for a word of any other shape.
 bool ComparePlainNumber(std::string_view word, std::string_view key, size_t places, int* cmp) {
   const size_t n = word.size();
-  if (n == 0 || n > places || key.size() != places + 1 || key[0] != 'P' || word[0] == '0') {
-    return false;
-  }
+  if (n == 0 || n > places || word[0] == '0') return false;
   for (char c : word) {
     if (c < '0' || c > '9') return false;
   }
@@ -250,7 +248,9 @@ LocateResult Locate(WordIndex& index, int field, std::string_view key, LocateMod
   uint64_t posting = header.post_offset;
   StoredWord word;
   std::string word_key;
-  const size_t places = static_cast<size_t>(words.whole_places);
+  // Plain numbers are compared without their keys when the key has a whole number's shape.
+  const size_t whole = static_cast<size_t>(words.whole_places);
+  const size_t places = whole > 0 && key.size() == whole + 1 && key[0] == 'P' ? whole : 0;
   for (uint32_t w = 0; w < header.word_count; ++w) {
     if (!ReadWordEntry(index.words, header, &pos, &word)) break;
     int cmp;
